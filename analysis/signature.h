@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/frame.h"
+
+namespace autoframe {
+
+inline constexpr int signatureWidth = 24;
+inline constexpr int signatureHeight = 14;
+
+// A 24 x 14 gray thumbnail of a whole frame, top row first: 336 bytes.
+using Signature = std::vector<std::uint8_t>;
+
+// Never fails: a frame that cannot be rendered gives 336 zeros.
+Signature signature(const Frame& frame);
+
+// How much `current` differs from `previous`, from 0 to 1: the mean absolute difference of the
+// values, divided by 255. No previous signature, unequal lengths or empty signatures give 0.
+double sceneScore(const std::optional<Signature>& previous, const Signature& current);
+
+}  // namespace autoframe

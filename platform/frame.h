@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace autoframe {
+
+// The luma weights of the video's colour space, so that gray levels can be rendered from
+// the colour pixels the way the video means them.
+enum class ColorMatrix { bt601, bt709 };
+
+// One decoded picture, upright as the video is meant to be shown, already converted to full
+// range: packed 8-bit B, G, R (OpenCV's channel order), rows top first, no padding between rows.
+struct Frame {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bgr;  // width * height * 3 bytes
+    ColorMatrix matrix = ColorMatrix::bt601;
+};
+
+struct TimedFrame {
+    Frame frame;
+    double seconds = 0.0;  // the frame's own presentation time, 0 at the start of the video
+};
+
+}  // namespace autoframe

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/frame.h"
+
+namespace autoframe {
+
+// Frames of one video, requested by time in increasing order.
+class FrameSource {
+public:
+    static constexpr double toleranceSeconds = 0.12;
+    static constexpr int maximumSide = 960;
+
+    virtual ~FrameSource() = default;
+
+    // The decoded frame nearest to `seconds` among those within `toleranceSeconds` either side,
+    // upright, scaled to fit within maximumSide x maximumSide (never enlarged), with its own time.
+    // Any problem with the file (missing, not a video, undecodable) is reported here.
+    virtual Expected<TimedFrame> frameAt(double seconds) = 0;
+};
+
+// Opening never fails and never reads more than it must: problems show at the first request.
+std::unique_ptr<FrameSource> openFrameSource(const std::string& path);
+
+}  // namespace autoframe

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building and testing autoframe needs on Debian 12 (run as root). Idempotent:
+# packages already present are not fetched again.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libopencv-dev opencv-doc python3-opencv python3-numpy
+  libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  locales time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}" >&2
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The command-line tests run once under a locale whose decimal separator is ','.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi

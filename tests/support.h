@@ -1,0 +1,79 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/detectors.h"
+#include "platform/frame_source.h"
+#include "platform/process.h"
+#include "platform/services.h"
+
+namespace autoframe::testing {
+
+// The outcome of running the built helper as a child process.
+struct HelperRun {
+    int status = -1;  // exit status, or 128 + signal number
+    std::string out;
+    std::string err;
+};
+
+// Runs the helper with these arguments (program name excluded) and extra environment variables.
+HelperRun runHelper(const std::vector<std::string>& arguments,
+                    const std::map<std::string, std::string>& environment = {});
+
+// Runs a shell command; true when it exits 0. For making fixtures with the ffmpeg command.
+bool runShell(const std::string& command);
+
+// A folder for this test binary's generated fixtures (created on first use).
+std::string fixtureDir();
+
+// A process with given arguments that records what is written to its streams.
+class FakeProcess final : public Process {
+public:
+    explicit FakeProcess(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {}
+    std::vector<std::string> arguments() const override { return arguments_; }
+    void writeStandardOutput(std::string_view bytes) override { out.emplace_back(bytes); }
+    void writeStandardError(std::string_view bytes) override { err.emplace_back(bytes); }
+
+    std::vector<std::string> out;  // one entry per write
+    std::vector<std::string> err;
+
+private:
+    std::vector<std::string> arguments_;
+};
+
+// A solid frame of one gray level.
+Frame grayFrame(int width, int height, std::uint8_t level);
+
+// Hands out scripted frames (or errors) in order and records the requested times.
+class FakeFrameSource final : public FrameSource {
+public:
+    Expected<TimedFrame> frameAt(double seconds) override;
+
+    std::deque<Expected<TimedFrame>> replies;  // when empty: a 4x4 black frame at the request time
+    std::vector<double> requests;
+};
+
+// Returns scripted detections (or errors) in order; an empty script detects nothing.
+class FakeDetectors final : public Detectors {
+public:
+    Expected<Detections> detect(const Frame& frame) override;
+
+    std::deque<Expected<Detections>> replies;
+    int calls = 0;
+};
+
+// Services handing out the given fakes once each.
+class FakeServices final : public Services {
+public:
+    std::unique_ptr<FrameSource> openFrameSource(const std::string& path) override;
+    std::unique_ptr<Detectors> makeDetectors() override;
+
+    std::unique_ptr<FakeFrameSource> source = std::make_unique<FakeFrameSource>();
+    std::unique_ptr<FakeDetectors> detectors = std::make_unique<FakeDetectors>();
+    std::vector<std::string> openedPaths;
+};
+
+}  // namespace autoframe::testing
