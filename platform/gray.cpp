@@ -22,7 +22,8 @@ LumaWeights weightsOf(ColorMatrix matrix) {
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> renderGray(const Frame& frame, int width, int height) {
+std::optional<std::vector<std::uint8_t>> renderGray(const Frame& frame, int width, int height,
+                                                    ReductionFilter filter) {
     if (frame.width <= 0 || frame.height <= 0 || width <= 0 || height <= 0) return std::nullopt;
     if (frame.bgr.size() != std::size_t(frame.width) * std::size_t(frame.height) * 3) {
         return std::nullopt;
@@ -33,7 +34,8 @@ std::optional<std::vector<std::uint8_t>> renderGray(const Frame& frame, int widt
         // Averaging is linear, so reducing the colour picture first and weighting after gives
         // the gray levels of the reduced gray picture at a fraction of the cost.
         cv::Mat small;
-        cv::resize(colour, small, cv::Size(width, height), 0, 0, cv::INTER_AREA);
+        cv::resize(colour, small, cv::Size(width, height), 0, 0,
+                   filter == ReductionFilter::area ? cv::INTER_AREA : cv::INTER_LINEAR);
         const LumaWeights w = weightsOf(frame.matrix);
         std::vector<std::uint8_t> gray(std::size_t(width) * std::size_t(height));
         for (int row = 0; row < height; ++row) {

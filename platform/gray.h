@@ -8,8 +8,13 @@
 
 namespace autoframe {
 
-// The whole frame rendered as 8-bit gray (0 black, 255 white), stretched to width x height with a
-// fast reduction filter; rows top first. Nothing when the frame cannot be rendered.
-std::optional<std::vector<std::uint8_t>> renderGray(const Frame& frame, int width, int height);
+// How the frame is reduced: averaging every source pixel under each value, or sampling it
+// bilinearly at each value's centre.
+enum class ReductionFilter { area, bilinear };
+
+// The whole frame rendered as 8-bit gray (0 black, 255 white), stretched to width x height;
+// rows top first. Nothing when the frame cannot be rendered.
+std::optional<std::vector<std::uint8_t>> renderGray(const Frame& frame, int width, int height,
+                                                    ReductionFilter filter = ReductionFilter::area);
 
 }  // namespace autoframe

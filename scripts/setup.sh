@@ -8,7 +8,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
   libopencv-dev opencv-doc python3-opencv python3-numpy
   libgtest-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang-19 libclang-rt-19-dev
   locales time
 )
 
