@@ -1,6 +1,8 @@
 #include "tests/support.h"
 
 #include <array>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
@@ -14,13 +16,23 @@ extern char** environ;
 namespace autoframe::testing {
 namespace {
 
-void drain(int outFd, int errFd, std::string& out, std::string& err) {
+// Reads both pipes to their end; false if the deadline passed first.
+bool drain(int outFd, int errFd, std::string& out, std::string& err,
+           std::chrono::steady_clock::time_point deadline) {
     std::array<pollfd, 2> fds{{{outFd, POLLIN, 0}, {errFd, POLLIN, 0}}};
     std::array<std::string*, 2> sinks{&out, &err};
     int open = 2;
     char buffer[65536];
     while (open > 0) {
-        if (::poll(fds.data(), fds.size(), -1) < 0) continue;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            for (auto& fd : fds) {
+                if (fd.fd >= 0) ::close(fd.fd);
+            }
+            return false;
+        }
+        if (::poll(fds.data(), fds.size(), int(left.count())) <= 0) continue;
         for (std::size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
@@ -33,12 +45,13 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
             }
         }
     }
+    return true;
 }
 
 }  // namespace
 
 HelperRun runHelper(const std::vector<std::string>& arguments,
-                    const std::map<std::string, std::string>& environment) {
+                    const std::map<std::string, std::string>& environment, int limitSeconds) {
     std::vector<std::string> argvText{AUTOFRAME_HELPER};
     argvText.insert(argvText.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -70,8 +83,10 @@ HelperRun runHelper(const std::vector<std::string>& arguments,
     ::close(outPipe[1]);
     ::close(errPipe[1]);
     HelperRun run;
-    drain(outPipe[0], errPipe[0], run.out, run.err);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
+    run.timedOut = !drain(outPipe[0], errPipe[0], run.out, run.err, deadline);
     if (spawned != 0) return run;
+    if (run.timedOut) ::kill(pid, SIGKILL);
     int status = 0;
     ::waitpid(pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -17,11 +17,14 @@ struct HelperRun {
     int status = -1;  // exit status, or 128 + signal number
     std::string out;
     std::string err;
+    bool timedOut = false;  // killed after the time limit
 };
 
-// Runs the helper with these arguments (program name excluded) and extra environment variables.
+// Runs the helper with these arguments (program name excluded) and extra environment variables;
+// kills it if it runs longer than `limitSeconds`.
 HelperRun runHelper(const std::vector<std::string>& arguments,
-                    const std::map<std::string, std::string>& environment = {});
+                    const std::map<std::string, std::string>& environment = {},
+                    int limitSeconds = 300);
 
 // Runs a shell command; true when it exits 0. For making fixtures with the ffmpeg command.
 bool runShell(const std::string& command);

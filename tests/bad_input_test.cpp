@@ -1,0 +1,136 @@
+// The helper on files that real users and attackers hand it: every case ends within seconds with
+// either one failure line and empty stdout, or (where the damage can be concealed) complete JSON.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/support.h"
+
+namespace autoframe {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::fixtureDir;
+using testing::runHelper;
+using testing::runShell;
+
+const std::string dir = fixtureDir() + "/bad-input";
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A 3 s clip, index at the front so that a cut file still has its header.
+const std::string& goodClip() {
+    static const std::string path = [] {
+        fs::create_directories(dir);
+        const std::string p = dir + "/good.mp4";
+        if (!fs::exists(p)) {
+            EXPECT_TRUE(runShell("ffmpeg -v error -y -f lavfi -i testsrc=size=160x90:rate=10 -t 3 "
+                                 "-c:v libx264 -pix_fmt yuv420p -g 10 -movflags +faststart '" +
+                                 p + "'"));
+        }
+        return p;
+    }();
+    return path;
+}
+
+std::string prefixOf(const std::string& source, double fraction, const std::string& name) {
+    const std::string bytes = readFile(source);
+    const std::string path = dir + "/" + name;
+    writeFile(path, bytes.substr(0, std::size_t(double(bytes.size()) * fraction)));
+    return path;
+}
+
+// Counts the samples of a JSON array the helper printed, or -1 if it is not the expected shape.
+int sampleCount(const std::string& json) {
+    if (json.empty()) return -1;
+    const std::string file = dir + "/output.json";
+    writeFile(file, json);
+    const std::string check =
+        "/usr/bin/python3 -c \"import json,sys; a=json.load(open(sys.argv[1])); "
+        "keys={'timeSeconds','sceneScore','faces','humans'}; box={'x','y','width','height','confidence'}; "
+        "ok=isinstance(a,list) and all(set(s)==keys and all(set(b)==box for b in s['faces']+s['humans']) for s in a); "
+        "sys.exit(len(a) if ok else 255)\" '" + file + "' 2>/dev/null";
+    const int status = std::system(check.c_str());
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+    return code == 255 ? -1 : code;
+}
+
+struct BadInput {
+    const char* name;
+    std::string path;
+    const char* mentions;       // expected in the failure line
+    bool mayConceal = false;    // success is fine if the JSON is complete
+};
+
+TEST(BadInput, FailsCleanlyOrConcealsCompletely) {
+    fs::create_directories(dir);
+    writeFile(dir + "/empty.mp4", "");
+    writeFile(dir + "/notes.mp4", "These are notes, not a video.\n");
+    fs::create_directories(dir + "/folder.mp4");
+    const std::string fifo = dir + "/pipe.mp4";
+    fs::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string audio = dir + "/audio.mp4";
+    if (!fs::exists(audio)) {
+        ASSERT_TRUE(runShell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=3 -c:a aac '" +
+                             audio + "'"));
+    }
+    // A raw stream whose header claims 20000 x 20000 pixels.
+    writeFile(dir + "/huge.y4m", "YUV4MPEG2 W20000 H20000 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
+                                     std::string(4096, '\x80'));
+    std::string overwritten = readFile(goodClip());
+    for (std::size_t i = overwritten.size() / 2; i < overwritten.size() / 2 + 2048; ++i) {
+        overwritten[i] = char(i * 7919);
+    }
+    writeFile(dir + "/overwritten.mp4", overwritten);
+
+    const BadInput cases[] = {
+        {"zero-byte file", dir + "/empty.mp4", "empty.mp4"},
+        {"text named .mp4", dir + "/notes.mp4", "notes.mp4"},
+        {"directory", dir + "/folder.mp4", "folder.mp4"},
+        {"named pipe", fifo, "pipe.mp4"},
+        {"audio only", audio, "no video stream"},
+        {"absurd dimensions", dir + "/huge.y4m", "20000"},
+        {"cut in the header", prefixOf(goodClip(), 0.01, "cut-header.mp4"), "cut-header.mp4"},
+        {"cut after the first frames", prefixOf(goodClip(), 0.2, "cut-early.mp4"), "cut-early.mp4"},
+        {"cut in the middle", prefixOf(goodClip(), 0.6, "cut-middle.mp4"), "cut-middle.mp4"},
+        {"bytes overwritten in the middle", dir + "/overwritten.mp4", "overwritten.mp4", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto run = runHelper({c.path, "0", "3", "2"}, {}, 60);
+        ASSERT_FALSE(run.timedOut);
+        if (c.mayConceal && run.status == 0) {
+            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(sampleCount(run.out), 6);
+            continue;
+        }
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(run.err.starts_with("Auto framing failed: ")) << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+        EXPECT_NE(run.err.find(c.mentions), std::string::npos) << run.err;
+    }
+}
+
+TEST(BadInput, OddPathsWork) {
+    const std::string odd = dir + "/a clip with spaces, ümlauts & ünïcødé — 映像.mp4";
+    fs::copy_file(goodClip(), odd, fs::copy_options::overwrite_existing);
+    const auto run = runHelper({odd, "0", "3", "2"}, {}, 120);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(sampleCount(run.out), 6);
+}
+
+}  // namespace
+}  // namespace autoframe
