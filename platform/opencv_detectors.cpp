@@ -28,7 +28,11 @@ std::string oneLine(std::string text) {
 }
 
 // OpenCV's own message, without the source location that what() adds.
-std::string describe(const cv::Exception& e) { return oneLine(e.err.empty() ? e.what() : e.err); }
+std::string describe(const cv::Exception& e) {
+    if (e.err.empty()) return oneLine(e.what());
+    if (e.code == cv::Error::StsAssert) return "assertion failed: " + oneLine(e.err);
+    return oneLine(e.err);
+}
 
 // A box found in the network's input, before it is mapped back to the frame.
 struct Candidate {
@@ -67,8 +71,9 @@ public:
 protected:
     // Puts this network's boxes into their list.
     virtual void store(Detections& into, std::vector<PixelBox> boxes) const = 0;
-    // Appends the boxes scoring at least `threshold` from the outputs of an input of this size.
-    virtual void decode(const std::vector<cv::Mat>& outputs, cv::Size input, float threshold,
+    // Appends the boxes scoring at least `threshold` from the outputs of an input of this size;
+    // the problem if the outputs are not shaped as expected.
+    virtual std::optional<std::string> decode(const std::vector<cv::Mat>& outputs, cv::Size input, float threshold,
                         std::vector<Candidate>& into) const = 0;
     // Output names in the order decode() reads them; empty for all unconnected outputs.
     virtual std::vector<std::string> outputNames() const { return {}; }
@@ -88,14 +93,7 @@ private:
                            std::to_string(expectedBytes));
         }
         if (!net_) {
-            cv::dnn::Net net = cv::dnn::readNetFromONNX(
-                reinterpret_cast<const char*>(model_.data()), model_.size());
-            if (net.empty()) return failure("the model holds no network");
-            net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
-            net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
-            names_ = outputNames();
-            if (names_.empty()) names_ = net.getUnconnectedOutLayersNames();
-            net_ = std::move(net);
+            if (auto problem = load()) return failure("cannot load the model: " + *problem);
         }
 
         const cv::Mat image(frame.height, frame.width, CV_8UC3,
@@ -107,7 +105,9 @@ private:
         net_->setInput(blob_);
         net_->forward(outputs_, names_);
         candidates_.clear();
-        decode(outputs_, input, settings_.scoreThreshold, candidates_);
+        if (auto problem = decode(outputs_, input, settings_.scoreThreshold, candidates_)) {
+            return failure(*problem);
+        }
 
         // Back to frame pixels; too small boxes go before NMS so that they suppress nothing.
         const double toFrameX = double(frame.width) / scaled.width;
@@ -131,6 +131,23 @@ private:
             result.push_back(PixelBox{b.x, b.y, b.width, b.height, scores_[std::size_t(i)]});
         }
         return result;
+    }
+
+    // Reads the network from the model bytes; the problem if it cannot.
+    std::optional<std::string> load() {
+        try {
+            cv::dnn::Net net = cv::dnn::readNetFromONNX(
+                reinterpret_cast<const char*>(model_.data()), model_.size());
+            if (net.empty()) return "the model holds no network";
+            net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+            net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+            names_ = outputNames();
+            if (names_.empty()) names_ = net.getUnconnectedOutLayersNames();
+            net_ = std::move(net);
+            return std::nullopt;
+        } catch (const cv::Exception& e) {
+            return describe(e);
+        }
     }
 
     cv::Size scaledSize(const Frame& frame) const {
@@ -203,8 +220,9 @@ private:
                 "bbox_8", "bbox_16", "bbox_32"};
     }
 
-    void decode(const std::vector<cv::Mat>& outputs, cv::Size input, float threshold,
-                std::vector<Candidate>& into) const override {
+    std::optional<std::string> decode(const std::vector<cv::Mat>& outputs, cv::Size input,
+                                      float threshold,
+                                      std::vector<Candidate>& into) const override {
         for (std::size_t level = 0; level < 3; ++level) {
             const int stride = strides[level];
             const int columns = input.width / stride;
@@ -212,9 +230,13 @@ private:
             const cv::Mat& cls = outputs[level];
             const cv::Mat& obj = outputs[3 + level];
             const cv::Mat& bbox = outputs[6 + level];
-            CV_CheckEQ(int(cls.total()), cells, "face model: unexpected class output size");
-            CV_CheckEQ(int(obj.total()), cells, "face model: unexpected objectness output size");
-            CV_CheckEQ(int(bbox.total()), cells * 4, "face model: unexpected box output size");
+            if (cls.total() != std::size_t(cells) || obj.total() != std::size_t(cells) ||
+                bbox.total() != std::size_t(cells) * 4 || cls.type() != CV_32F ||
+                obj.type() != CV_32F || bbox.type() != CV_32F) {
+                return "the stride " + std::to_string(stride) + " outputs do not hold " +
+                       std::to_string(cells) + " cells of floats for an input of " +
+                       std::to_string(input.width) + "x" + std::to_string(input.height);
+            }
             const float* clsData = cls.ptr<float>();
             const float* objData = obj.ptr<float>();
             const float* bboxData = bbox.ptr<float>();
@@ -230,6 +252,7 @@ private:
                 into.push_back({cv::Rect2d(cx - w / 2, cy - h / 2, w, h), score});
             }
         }
+        return std::nullopt;
     }
 };
 
@@ -248,13 +271,20 @@ private:
         into.humans = std::move(boxes);
     }
 
-    void decode(const std::vector<cv::Mat>& outputs, cv::Size input, float threshold,
-                std::vector<Candidate>& into) const override {
-        CV_CheckEQ(int(outputs.size()), 1, "human model: expected one output");
+    std::optional<std::string> decode(const std::vector<cv::Mat>& outputs, cv::Size input,
+                                      float threshold,
+                                      std::vector<Candidate>& into) const override {
+        if (outputs.size() != 1) {
+            return "the model gives " + std::to_string(outputs.size()) + " outputs instead of 1";
+        }
         const cv::Mat& out = outputs[0];
-        int rows = 0;
+        std::size_t rows = 0;
         for (const int stride : strides) rows += (input.width / stride) * (input.height / stride);
-        CV_CheckEQ(int(out.total()), rows * rowLength, "human model: unexpected output size");
+        if (out.total() != rows * rowLength || out.type() != CV_32F) {
+            return "the output does not hold " + std::to_string(rows) + " rows of " +
+                   std::to_string(rowLength) + " floats for an input of " +
+                   std::to_string(input.width) + "x" + std::to_string(input.height);
+        }
         const float* row = out.ptr<float>();
         for (const int stride : strides) {
             const int columns = input.width / stride;
@@ -269,6 +299,7 @@ private:
                 into.push_back({cv::Rect2d(cx - w / 2, cy - h / 2, w, h), score});
             }
         }
+        return std::nullopt;
     }
 };
 

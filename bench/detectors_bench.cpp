@@ -1,0 +1,104 @@
+// Cost of detecting faces and humans in one 960 x 540 frame, with 1 and 2 OpenCV threads, at the
+// helper's settings and at other input scales; the face network alone at scale 1 is the baseline
+// in the same process. "faults" counts minor page faults per frame: memory handed back to the
+// system after each frame and faulted in again shows up there (compare a run with the glibc
+// environment MALLOC_MMAP_THRESHOLD_ / MALLOC_TRIM_THRESHOLD_ set).
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <memory>
+#include <random>
+
+#include <opencv2/core.hpp>
+
+#include "platform/models.h"
+#include "platform/opencv_detectors.h"
+
+namespace {
+
+using autoframe::NetSettings;
+
+autoframe::Frame noiseFrame(int width, int height) {
+    autoframe::Frame frame;
+    frame.width = width;
+    frame.height = height;
+    frame.bgr.resize(std::size_t(width) * std::size_t(height) * 3);
+    std::mt19937 random(7);
+    for (auto& byte : frame.bgr) byte = static_cast<std::uint8_t>(random());
+    return frame;
+}
+
+const autoframe::Frame& frame() {
+    static const autoframe::Frame f = noiseFrame(960, 540);
+    return f;
+}
+
+long minorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// Runs the detectors over the frame, once before timing so that models load and buffers settle.
+void measure(benchmark::State& state, autoframe::Detectors& detectors) {
+    cv::setNumThreads(int(state.range(0)));
+    if (!detectors.detect(frame())) {
+        state.SkipWithError("detection failed");
+        return;
+    }
+    const long faultsBefore = minorFaults();
+    for (auto _ : state) benchmark::DoNotOptimize(detectors.detect(frame()));
+    state.counters["faults"] = benchmark::Counter(double(minorFaults() - faultsBefore),
+                                                  benchmark::Counter::kAvgIterations);
+}
+
+NetSettings scaled(NetSettings settings, double scale) {
+    settings.inputScale = scale;
+    return settings;
+}
+
+// Baseline: the face network alone at the frame's own size.
+void BM_FaceNetNative(benchmark::State& state) {
+    auto detectors = autoframe::makeOpenCvFaceDetector(autoframe::faceModel(),
+                                                       scaled(autoframe::faceSettings, 1.0));
+    measure(state, *detectors);
+}
+
+// The helper as it runs: both networks at their chosen settings.
+void BM_HelperDetectors(benchmark::State& state) {
+    auto detectors = autoframe::makeOpenCvDetectors();
+    measure(state, *detectors);
+}
+
+// Each network alone at an input scale given in percent (the second argument).
+void BM_FaceNet(benchmark::State& state) {
+    auto detectors = autoframe::makeOpenCvFaceDetector(
+        autoframe::faceModel(), scaled(autoframe::faceSettings, double(state.range(1)) / 100));
+    measure(state, *detectors);
+}
+
+void BM_HumanNet(benchmark::State& state) {
+    auto detectors = autoframe::makeOpenCvHumanDetector(
+        autoframe::humanModel(), scaled(autoframe::humanSettings, double(state.range(1)) / 100));
+    measure(state, *detectors);
+}
+
+void threads(benchmark::internal::Benchmark* b) {
+    b->ArgName("threads")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+}
+
+void threadsAndScales(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"threads", "scale%"})->Unit(benchmark::kMillisecond)->MinTime(3.0);
+    for (const int t : {1, 2}) {
+        for (const int s : {67, 80, 100, 120, 133}) b->Args({t, s});
+    }
+}
+
+BENCHMARK(BM_FaceNetNative)->Apply(threads);
+BENCHMARK(BM_HelperDetectors)->Apply(threads);
+BENCHMARK(BM_FaceNet)->Apply(threadsAndScales);
+BENCHMARK(BM_HumanNet)->Apply(threadsAndScales);
+
+}  // namespace
+
+BENCHMARK_MAIN();

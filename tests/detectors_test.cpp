@@ -1,0 +1,248 @@
+// The OpenCV detectors on the models built into the binary, on real pictures (Debian's opencv-doc
+// examples, installed by scripts/setup.sh), and their failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/models.h"
+#include "platform/opencv_detectors.h"
+#include "platform/real_services.h"
+#include "tests/support.h"
+
+namespace autoframe {
+namespace {
+
+using testing::grayFrame;
+
+const std::string pictureDir = "/usr/share/doc/opencv-doc/examples/data/";
+
+// A picture as a frame: ffmpeg turns it into a binary PPM (RGB), read here into packed BGR.
+Frame picture(const std::string& name) {
+    const std::string ppm = testing::fixtureDir() + "/" + name + ".ppm";
+    if (!testing::runShell("ffmpeg -nostdin -v error -y -i '" + pictureDir + name +
+                           "' -frames:v 1 -c:v ppm -pix_fmt rgb24 -f image2 '" + ppm + "'")) {
+        ADD_FAILURE() << "cannot convert " << pictureDir << name << " (package opencv-doc)";
+        return {};
+    }
+    std::ifstream in(ppm, std::ios::binary);
+    std::string magic;
+    int maximum = 0;
+    Frame frame;
+    in >> magic >> frame.width >> frame.height >> maximum;
+    in.get();
+    if (magic != "P6" || maximum != 255 || frame.width <= 0 || frame.height <= 0) {
+        ADD_FAILURE() << "unexpected PPM header in " << ppm;
+        return {};
+    }
+    frame.bgr.resize(std::size_t(frame.width) * std::size_t(frame.height) * 3);
+    in.read(reinterpret_cast<char*>(frame.bgr.data()), std::streamsize(frame.bgr.size()));
+    for (std::size_t i = 0; i < frame.bgr.size(); i += 3) std::swap(frame.bgr[i], frame.bgr[i + 2]);
+    return frame;
+}
+
+Frame crop(const Frame& from, int left, int top, int width, int height) {
+    Frame frame;
+    frame.width = width;
+    frame.height = height;
+    for (int y = top; y < top + height; ++y) {
+        const auto row = from.bgr.begin() + (std::ptrdiff_t(y) * from.width + left) * 3;
+        frame.bgr.insert(frame.bgr.end(), row, row + std::ptrdiff_t(width) * 3);
+    }
+    return frame;
+}
+
+struct Rect {
+    double left, top, width, height;
+};
+
+double iou(const PixelBox& a, const Rect& b) {
+    const double w = std::min(a.left + a.width, b.left + b.width) - std::max(a.left, b.left);
+    const double h = std::min(a.top + a.height, b.top + b.height) - std::max(a.top, b.top);
+    if (w <= 0 || h <= 0) return 0;
+    return w * h / (a.width * a.height + b.width * b.height - w * h);
+}
+
+// Every labelled box is found (IoU >= 0.5) by a different detection.
+void expectFound(const std::vector<PixelBox>& found, const std::vector<Rect>& labelled) {
+    std::vector<bool> used(found.size());
+    for (const Rect& label : labelled) {
+        std::size_t best = found.size();
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            if (!used[i] && iou(found[i], label) >= 0.5 &&
+                (best == found.size() || iou(found[i], label) > iou(found[best], label))) {
+                best = i;
+            }
+        }
+        EXPECT_LT(best, found.size()) << "nothing found at " << label.left << "," << label.top
+                                      << " " << label.width << "x" << label.height;
+        if (best < found.size()) used[best] = true;
+    }
+}
+
+void expectSane(const std::vector<PixelBox>& boxes) {
+    for (const PixelBox& box : boxes) {
+        EXPECT_GT(box.width, 0);
+        EXPECT_GT(box.height, 0);
+        EXPECT_GE(box.confidence, 0.0f);
+        EXPECT_LE(box.confidence, 1.0f);
+    }
+}
+
+std::string describe(const Detections& d) {
+    std::ostringstream text;
+    for (const auto* list : {&d.faces, &d.humans}) {
+        text << (list == &d.faces ? "faces:" : " humans:");
+        for (const PixelBox& b : *list) {
+            text << " (" << b.left << "," << b.top << " " << b.width << "x" << b.height << " "
+                 << b.confidence << ")";
+        }
+    }
+    return text.str();
+}
+
+class OpenCvDetectors : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { silenceLibraries(); }
+    std::unique_ptr<autoframe::Detectors> detectors = makeOpenCvDetectors();
+};
+
+// Boxes labelled by hand on the pictures, in pixels.
+TEST_F(OpenCvDetectors, FindThePeopleInPictures) {
+    struct Case {
+        const char* picture;
+        std::vector<Rect> faces;
+        std::vector<Rect> humans;
+        bool allHumansLabelled;  // false where a blurred crowd fills the background
+    };
+    const Case cases[] = {
+        // Two men playing catch: one face frontal, one in profile; both bodies, one cut by the
+        // bottom edge.
+        {"basketball1.png",
+         {{70, 88, 36, 48}, {510, 58, 42, 66}},
+         {{35, 80, 130, 395}, {437, 22, 203, 458}},
+         true},
+        // A footballer in front of a blurred crowd: his face is the only sharp one.
+        {"messi5.jpg", {{227, 90, 30, 42}}, {{64, 61, 430, 275}}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.picture);
+        const Frame frame = picture(c.picture);
+        auto found = detectors->detect(frame);
+        ASSERT_TRUE(found.has_value()) << found.error().description;
+        SCOPED_TRACE(describe(*found));
+        EXPECT_EQ(found->faces.size(), c.faces.size());
+        expectFound(found->faces, c.faces);
+        if (c.allHumansLabelled) {
+            EXPECT_EQ(found->humans.size(), c.humans.size());
+        }
+        expectFound(found->humans, c.humans);
+        expectSane(found->faces);
+        expectSane(found->humans);
+    }
+}
+
+TEST_F(OpenCvDetectors, FindNobodyInPicturesWithoutPeople) {
+    for (const char* name : {"fruits.jpg", "stuff.jpg", "home.jpg", "building.jpg"}) {
+        SCOPED_TRACE(name);
+        auto found = detectors->detect(picture(name));
+        ASSERT_TRUE(found.has_value()) << found.error().description;
+        EXPECT_TRUE(found->faces.empty()) << describe(*found);
+        EXPECT_TRUE(found->humans.empty()) << describe(*found);
+    }
+}
+
+// The networks run on sides padded to multiples of 32: frames of any size work, and a frame of
+// another size in between (new blob shape, other padding) leaves the next result unchanged.
+TEST_F(OpenCvDetectors, HandleEverySizeAndReuseTheirBuffers) {
+    const Frame people = picture("basketball1.png");
+    ASSERT_EQ(people.width, 640);
+    auto first = detectors->detect(people);
+    ASSERT_TRUE(first.has_value()) << first.error().description;
+
+    struct Case {
+        const char* name;
+        Frame frame;
+        std::size_t faces, humans;
+    };
+    const Case cases[] = {
+        {"1x1", grayFrame(1, 1, 128), 0, 0},
+        {"7x5", grayFrame(7, 5, 255), 0, 0},
+        {"1 pixel tall", grayFrame(961, 1, 0), 0, 0},
+        {"portrait 541x961", grayFrame(541, 961, 30), 0, 0},
+        // The left man alone, on a frame of odd sides taller than wide.
+        {"odd portrait crop", crop(people, 0, 23, 211, 457), 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto found = detectors->detect(c.frame);
+        ASSERT_TRUE(found.has_value()) << found.error().description;
+        EXPECT_EQ(found->faces.size(), c.faces) << describe(*found);
+        EXPECT_EQ(found->humans.size(), c.humans) << describe(*found);
+        for (const auto* list : {&found->faces, &found->humans}) {
+            for (const PixelBox& box : *list) {
+                EXPECT_LT(box.left, c.frame.width);
+                EXPECT_LT(box.top, c.frame.height);
+            }
+        }
+    }
+
+    auto again = detectors->detect(people);
+    ASSERT_TRUE(again.has_value()) << again.error().description;
+    EXPECT_EQ(describe(*again), describe(*first));
+}
+
+TEST_F(OpenCvDetectors, EmptyFrameFindsNothingAndShortBufferFails) {
+    auto empty = detectors->detect(Frame{});
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->faces.empty());
+    EXPECT_TRUE(empty->humans.empty());
+
+    Frame shortFrame = grayFrame(4, 4, 0);
+    shortFrame.bgr.pop_back();
+    auto found = detectors->detect(shortFrame);
+    ASSERT_FALSE(found.has_value());
+    EXPECT_EQ(found.error().description, "face detector: a frame of 4x4 holds 47 bytes instead of 48");
+}
+
+// A model that cannot load fails the detection with an error naming the detector and carrying
+// OpenCV's message on one line; nothing is thrown and nothing reaches stderr.
+TEST(DetectorModels, ThatCannotLoadFailTheDetection) {
+    silenceLibraries();
+    const std::string junk = "this is not an ONNX graph";
+    const auto junkBytes = std::as_bytes(std::span(junk.data(), junk.size()));
+    const auto truncated = faceModel().first(faceModel().size() / 2);
+    struct Case {
+        const char* name;
+        std::span<const std::byte> face, human;
+        const char* prefix;
+    };
+    const Case cases[] = {
+        {"junk face model", junkBytes, humanModel(), "face detector: "},
+        {"truncated face model", truncated, humanModel(), "face detector: "},
+        {"empty human model", faceModel(), {}, "human detector: "},
+        {"face model as human model", faceModel(), faceModel(), "human detector: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto detectors = makeOpenCvDetectors(c.face, c.human);
+        ::testing::internal::CaptureStderr();
+        auto found = detectors->detect(grayFrame(64, 48, 0));
+        auto again = detectors->detect(grayFrame(64, 48, 0));
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+        ASSERT_FALSE(found.has_value());
+        const std::string& text = found.error().description;
+        EXPECT_EQ(text.rfind(c.prefix, 0), 0u) << text;
+        EXPECT_GT(text.size(), std::string(c.prefix).size() + 5) << text;
+        EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+        EXPECT_EQ(found.error().domain, "AutoFramingDetection");
+        ASSERT_FALSE(again.has_value());
+        EXPECT_EQ(again.error().description, text);
+    }
+}
+
+}  // namespace
+}  // namespace autoframe
