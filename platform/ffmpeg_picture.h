@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/ffmpeg_owners.h"
+#include "platform/frame.h"
+
+namespace autoframe::ffmpeg {
+
+// Where a stored pixel (p, q) is shown: x = a·p + c·q, y = b·p + d·q, moved so that the picture
+// starts at (0, 0). Each entry is −1, 0 or 1: quarter turns and mirrors only.
+struct Orientation {
+    int a = 1, b = 0, c = 0, d = 1;
+
+    bool isIdentity() const { return a == 1 && b == 0 && c == 0 && d == 1; }
+    bool swapsSides() const { return a == 0; }
+};
+
+// The orientation a display matrix (FFmpeg's 3x3 layout, 16.16 fixed point) asks for; a matrix
+// that is not a quarter turn, possibly mirrored, is taken at its nearest quarter turn.
+Orientation orientationOf(const std::int32_t* displayMatrix);
+
+// Width and height of the upright picture: the stored size widened by the sample aspect ratio,
+// turned by the orientation, then shrunk (never enlarged) to fit within maxSide x maxSide.
+struct Size {
+    int width = 0;
+    int height = 0;
+    bool operator==(const Size&) const = default;
+};
+Size uprightSize(int storedWidth, int storedHeight, AVRational sampleAspect, Orientation orientation,
+                 int maxSide);
+
+// Pixels of a stored picture of `stored` size, packed BGR, turned into the upright picture.
+std::vector<std::uint8_t> reorient(const std::uint8_t* bgr, std::size_t lineBytes, Size stored,
+                                   Orientation orientation);
+
+// Turns decoded pictures into upright, full-range, packed BGR frames of at most maxSide pixels a
+// side. The scaler is made again whenever size, format or colour description change.
+class PictureConverter {
+public:
+    PictureConverter(std::string videoName, Orientation orientation, int maxSide)
+        : videoName_(std::move(videoName)), orientation_(orientation), maxSide_(maxSide) {}
+
+    Expected<Frame> convert(const AVFrame& picture, AVRational sampleAspect);
+
+private:
+    struct Key {
+        int width = 0, height = 0, format = -1, colorspace = -1, fullRange = -1;
+        int outWidth = 0, outHeight = 0;
+        bool operator==(const Key&) const = default;
+    };
+
+    std::string videoName_;
+    Orientation orientation_;
+    int maxSide_;
+    Key key_;
+    ScalerOwner scaler_;
+    std::vector<std::uint8_t> scratch_;
+};
+
+}  // namespace autoframe::ffmpeg

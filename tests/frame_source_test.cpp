@@ -1,0 +1,519 @@
+// The FFmpeg frame source on small videos made at test time with the ffmpeg command. Each frame of
+// the pattern clip carries its own number as eight black or white blocks and a white marker in its
+// top-left corner, so that a decoded frame tells which frame it is and which way up it stands.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include "platform/ffmpeg_frame_source.h"
+#include "platform/real_services.h"
+#include "tests/support.h"
+
+namespace autoframe {
+namespace {
+
+using testing::fixtureDir;
+using testing::runShell;
+
+// As in the helper: the libraries' own logging stays off.
+const bool librariesSilenced = (silenceLibraries(), true);
+
+std::string quote(const std::string& text) { return "'" + text + "'"; }
+
+// Makes fixtureDir()/name with `ffmpeg <arguments> <file>` (then `finish` on the file) unless it
+// is there from an earlier run. Returns the path, or "" when the ffmpeg command failed.
+std::string fixture(const std::string& name, const std::string& arguments,
+                    const std::function<bool(const std::string&)>& finish = {}) {
+    const std::string path = fixtureDir() + "/" + name;
+    if (std::filesystem::exists(path)) return path;
+    // Test processes may run side by side: each writes its own file and renames it into place.
+    const std::string partial = fixtureDir() + "/partial-" + std::to_string(::getpid()) + "-" + name;
+    const bool made =
+        runShell("ffmpeg -nostdin -v error -y " + arguments + " " + quote(partial) + " </dev/null") &&
+        (!finish || finish(partial));
+    if (!made) {
+        std::filesystem::remove(partial);
+        return "";
+    }
+    std::filesystem::rename(partial, path);
+    return path;
+}
+
+// 10 s at 25 frames per second, 160x96 gray, lossless: frame n shows n in binary.
+std::string patternMaster() {
+    return fixture(
+        "pattern.mkv",
+        "-f lavfi -i \"color=black:s=160x96:r=25:d=10,format=gray,"
+        "geq=lum='if(lt(Y,24)*lt(X,24),255,if(gte(Y,24)*lt(Y,72),"
+        "255*mod(floor(N/pow(2,7-floor(X/20))),2),0))'\" -c:v ffv1");
+}
+
+std::string fromPattern(const std::string& name, const std::string& encoding,
+                        const std::function<bool(const std::string&)>& finish = {}) {
+    const std::string master = patternMaster();
+    if (master.empty()) return "";
+    return fixture(name, "-i " + quote(master) + " " + encoding, finish);
+}
+
+double brightness(const Frame& frame, double fx, double fy) {
+    const int x = std::min(frame.width - 1, int(fx * frame.width));
+    const int y = std::min(frame.height - 1, int(fy * frame.height));
+    const std::size_t at = (std::size_t(y) * std::size_t(frame.width) + std::size_t(x)) * 3;
+    return (frame.bgr[at] + frame.bgr[at + 1] + frame.bgr[at + 2]) / 3.0;
+}
+
+// The number drawn in a pattern frame (blocks 20 of 160 pixels wide in the middle band).
+int frameNumber(const Frame& frame) {
+    int number = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        number = number * 2 + (brightness(frame, (20.0 * bit + 10.0) / 160.0, 48.0 / 96.0) > 128);
+    }
+    return number;
+}
+
+// The marker is in the top-left corner and the three other corners are black.
+bool isUpright(const Frame& frame) {
+    const double near = 12.0 / 160.0, far = 148.0 / 160.0, top = 12.0 / 96.0, bottom = 84.0 / 96.0;
+    return brightness(frame, near, top) > 192 && brightness(frame, far, top) < 64 &&
+           brightness(frame, near, bottom) < 64 && brightness(frame, far, bottom) < 64;
+}
+
+bool isWellFormed(const Frame& frame) {
+    return frame.width > 0 && frame.height > 0 &&
+           frame.bgr.size() == std::size_t(frame.width) * std::size_t(frame.height) * 3;
+}
+
+// The index of the frame nearest to `seconds` within the tolerance, or -1.
+int nearestFrame(const std::vector<double>& frameTimes, double seconds) {
+    int best = -1;
+    for (int n = 0; n < int(frameTimes.size()); ++n) {
+        const double distance = std::abs(frameTimes[n] - seconds);
+        if (distance <= FrameSource::toleranceSeconds &&
+            (best < 0 || distance < std::abs(frameTimes[best] - seconds))) {
+            best = n;
+        }
+    }
+    return best;
+}
+
+std::vector<double> evenTimes(int frames, double fps) {
+    std::vector<double> times;
+    for (int n = 0; n < frames; ++n) times.push_back(n / fps);
+    return times;
+}
+
+// Requests `requests` in order and checks each answer against the pattern.
+void expectPatternFrames(FrameSource& source, const std::vector<double>& frameTimes,
+                         const std::vector<double>& requests) {
+    for (const double t : requests) {
+        SCOPED_TRACE("requested " + std::to_string(t) + " s");
+        const int expected = nearestFrame(frameTimes, t);
+        ASSERT_GE(expected, 0) << "bad test: no frame near the request";
+        const auto got = source.frameAt(t);
+        ASSERT_TRUE(got) << got.error().description;
+        ASSERT_TRUE(isWellFormed(got->frame));
+        EXPECT_EQ(frameNumber(got->frame), expected);
+        EXPECT_NEAR(got->seconds, frameTimes[expected], 1e-6);
+        EXPECT_LE(std::abs(got->seconds - t), FrameSource::toleranceSeconds + 1e-9);
+        EXPECT_TRUE(isUpright(got->frame));
+    }
+}
+
+std::vector<std::uint8_t> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Writes a display matrix (rotation and mirroring, 16.16 fixed point) into the video track header
+// of an MP4 or MOV file, as cameras and phones do.
+bool setDisplayMatrix(const std::string& path, int a, int b, int c, int d) {
+    auto bytes = readBytes(path);
+    const std::string tag = "tkhd";
+    const auto found = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end());
+    if (found == bytes.end()) return false;
+    const std::size_t type = std::size_t(found - bytes.begin());
+    const std::size_t matrix = type + (bytes[type + 4] == 1 ? 52 : 44);
+    if (matrix + 36 > bytes.size()) return false;
+    const auto put = [&](std::size_t index, std::int32_t value) {
+        const auto u = std::uint32_t(value);
+        for (int i = 0; i < 4; ++i) bytes[matrix + index * 4 + i] = std::uint8_t(u >> (24 - 8 * i));
+    };
+    put(0, a * 65536);
+    put(1, b * 65536);
+    put(3, c * 65536);
+    put(4, d * 65536);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(out);
+}
+
+const std::string x264 = "-c:v libx264 -preset veryfast -pix_fmt yuv420p";
+
+// ---------------------------------------------------------------------------------------------
+// One contract for every codec and container.
+
+struct Clip {
+    const char* name;
+    std::function<std::string()> make;
+    double fps = 25;
+    int frames = 100;
+};
+
+std::vector<Clip> contractClips() {
+    return {
+        {"H.264 in MP4 with B-frames", [] { return fromPattern("h264.mp4", "-t 4 " + x264 + " -bf 3"); }},
+        {"H.264 in MKV", [] { return fromPattern("h264.mkv", "-t 4 " + x264); }},
+        {"H.264 in MPEG-TS, first timestamp 1.4 s",
+         [] { return fromPattern("h264.ts", "-t 4 " + x264 + " -bf 2"); }},
+        {"HEVC in MP4",
+         [] { return fromPattern("hevc.mp4", "-t 4 -c:v libx265 -preset ultrafast -tag:v hvc1 "
+                                             "-x265-params log-level=none"); }},
+        {"VP9 in WebM",
+         [] { return fromPattern("vp9.webm", "-t 4 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 "
+                                             "-crf 30 -b:v 0"); }},
+        {"AV1 in MKV",
+         [] { return fromPattern("av1.mkv", "-t 4 -c:v libaom-av1 -cpu-used 8 -crf 30 -g 25"); }},
+        {"MPEG-4 Part 2 in AVI",
+         [] { return fromPattern("mpeg4.avi", "-t 4 -c:v mpeg4 -q:v 3"); }},
+        {"ProRes in MOV", [] { return fromPattern("prores.mov", "-t 4 -c:v prores_ks -profile:v 0"); }},
+        {"MJPEG in AVI", [] { return fromPattern("mjpeg.avi", "-t 4 -c:v mjpeg -q:v 3"); }},
+        {"H.264 at 10 fps, B-frames delaying decode by 0.2 s, keyframe every second",
+         [] { return fromPattern("h264-10fps.mp4", "-vf setpts=2.5*PTS -r 10 " + x264 +
+                                                       " -bf 3 -g 10 -frames:v 100"); },
+         10, 100},
+        {"video with a cover picture as a second stream",
+         [] {
+             const std::string cover =
+                 fixture("cover.png", "-f lavfi -i color=red:s=320x320 -frames:v 1");
+             if (cover.empty()) return std::string();
+             return fromPattern("with-cover.mp4", "-i " + quote(cover) + " -map 1 -map 0 -t 4 " +
+                                                      x264 + " -c:v:0 png -disposition:v:0 attached_pic");
+         }},
+    };
+}
+
+TEST(FrameSourceContract, SparseIncreasingRequestsGetTheNearestFrame) {
+    for (const Clip& clip : contractClips()) {
+        SCOPED_TRACE(clip.name);
+        const std::string path = clip.make();
+        ASSERT_FALSE(path.empty()) << "could not make the fixture";
+        const auto times = evenTimes(clip.frames, clip.fps);
+        const double last = times.back();
+        auto source = openFrameSource(path);
+        // Repeats, a step inside one frame, long jumps (seeks), the last frame from just past it.
+        expectPatternFrames(*source, times,
+                            {-0.1, 0.013, 0.51, 0.51, 0.53, 1.234, 2.91, last - 0.93, last - 0.51,
+                             last, last + 0.09});
+    }
+}
+
+TEST(FrameSourceContract, EveryFrameInTurn) {
+    for (const Clip& clip : contractClips()) {
+        SCOPED_TRACE(clip.name);
+        const std::string path = clip.make();
+        ASSERT_FALSE(path.empty()) << "could not make the fixture";
+        const auto times = evenTimes(clip.frames, clip.fps);
+        auto source = openFrameSource(path);
+        std::vector<double> requests;
+        for (double t : times) requests.push_back(t + 0.1 / clip.fps);
+        expectPatternFrames(*source, times, requests);
+    }
+}
+
+TEST(FrameSourceContract, PastTheEndFailsNamingTheEnd) {
+    for (const Clip& clip : contractClips()) {
+        SCOPED_TRACE(clip.name);
+        const std::string path = clip.make();
+        ASSERT_FALSE(path.empty()) << "could not make the fixture";
+        auto source = openFrameSource(path);
+        ASSERT_TRUE(source->frameAt(1.0));
+        const auto past = source->frameAt(10.5);
+        ASSERT_FALSE(past);
+        EXPECT_EQ(past.error().description,
+                  "no frame within 0.120 s of 10.500 s; the video ends at " +
+                      std::string(clip.fps == 25 ? "4.000" : "10.000") + " s");
+    }
+}
+
+TEST(FrameSourceContract, FirstRequestFarIntoTheVideo) {
+    // Seeking straight from the start, and again from there by less than one keyframe interval.
+    for (const Clip& clip : contractClips()) {
+        SCOPED_TRACE(clip.name);
+        const std::string path = clip.make();
+        ASSERT_FALSE(path.empty()) << "could not make the fixture";
+        const auto times = evenTimes(clip.frames, clip.fps);
+        auto source = openFrameSource(path);
+        expectPatternFrames(*source, times, {times.back() - 1.5, times.back() - 0.7});
+    }
+}
+
+TEST(FrameSourceContract, FromMemoryAsFromTheFile) {
+    const std::string path = fromPattern("h264.mp4", "-t 4 " + x264 + " -bf 3");
+    ASSERT_FALSE(path.empty());
+    const auto bytes = readBytes(path);
+    auto source = openFrameSourceOnMemory(bytes, "clip.mp4");
+    expectPatternFrames(*source, evenTimes(100, 25), {0.0, 0.51, 2.91, 3.0, 3.96});
+    const auto past = source->frameAt(4.2);
+    ASSERT_FALSE(past);
+    EXPECT_EQ(past.error().description,
+              "no frame within 0.120 s of 4.200 s; the video ends at 4.000 s");
+}
+
+TEST(FrameSourceContract, DecodeSettingsDoNotChangeTheAnswers) {
+    const std::string path = fromPattern("h264-gop25.mp4", "-t 10 " + x264 + " -bf 3 -g 25");
+    ASSERT_FALSE(path.empty());
+    const std::vector<double> requests = {0.3, 1.96, 2.0, 2.04, 4.69, 4.71, 5.0, 7.99, 9.11, 9.96};
+    const DecodeSettings variants[] = {
+        {1, false, false}, {1, true, false}, {1, false, true}, {1, true, true}, {0, true, true}};
+    for (const auto& settings : variants) {
+        SCOPED_TRACE(::testing::Message() << "threads " << settings.decoderThreads << ", skip "
+                                          << settings.skipNonReference << ", seek "
+                                          << settings.seekForward);
+        auto source = openFfmpegFrameSource(path, settings);
+        expectPatternFrames(*source, evenTimes(250, 25), requests);
+    }
+}
+
+TEST(FrameSourceContract, LongGroupOfPictures) {
+    // One keyframe in 10 s: every request decodes on from the last one.
+    const std::string path = fromPattern("h264-long-gop.mp4", "-t 10 " + x264 + " -bf 3 -g 300");
+    ASSERT_FALSE(path.empty());
+    auto source = openFrameSource(path);
+    expectPatternFrames(*source, evenTimes(250, 25), {0.51, 5.0, 5.03, 9.49});
+}
+
+TEST(FrameSourceContract, VariableFrameRateWithAGap) {
+    // Frames 0-49 every 0.04 s, then nothing until 2.52 s, then frames 50-79 every 0.12 s.
+    const std::string path = fromPattern(
+        "vfr.mkv", "-vf \"setpts='if(lt(N,50),N*0.04,2.52+(N-50)*0.12)/TB'\" -frames:v 80 " + x264 +
+                       " -fps_mode passthrough");
+    ASSERT_FALSE(path.empty());
+    std::vector<double> times;
+    for (int n = 0; n < 80; ++n) times.push_back(n < 50 ? n * 0.04 : 2.52 + (n - 50) * 0.12);
+    auto source = openFrameSource(path);
+    expectPatternFrames(*source, times, {0.51, 1.99, 2.06});
+    const auto inGap = source->frameAt(2.2);
+    ASSERT_FALSE(inGap);
+    EXPECT_EQ(inGap.error().description,
+              "no frame within 0.120 s of 2.200 s; the next frame is at 2.520 s");
+    expectPatternFrames(*source, times, {2.42, 2.56, 2.62, 5.98});
+}
+
+TEST(FrameSourceContract, StreamStartingLateStillStartsAtZero) {
+    // The MPEG-TS muxer starts the clock at 1.4 s; a container start offset of 3 s on top.
+    const std::string path = fromPattern("offset.ts", "-t 4 " + x264 + " -output_ts_offset 3");
+    ASSERT_FALSE(path.empty());
+    auto source = openFrameSource(path);
+    expectPatternFrames(*source, evenTimes(100, 25), {0.0, 1.0, 3.96});
+    const auto before = openFrameSource(path)->frameAt(-0.5);
+    ASSERT_FALSE(before);
+    EXPECT_EQ(before.error().description,
+              "no frame within 0.120 s of -0.500 s; the next frame is at 0.000 s");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Upright pictures.
+
+TEST(FrameSourcePicture, DisplayMatrixTurnsAndMirrorsUpright) {
+    struct Case {
+        const char* name;
+        const char* stored;  // what the camera stored: the upright pattern turned back
+        int a, b, c, d;      // the display matrix
+    };
+    const Case cases[] = {
+        {"quarter turn clockwise", "transpose=cclock", 0, 1, -1, 0},
+        {"half turn", "hflip,vflip", -1, 0, 0, -1},
+        {"quarter turn anticlockwise", "transpose=clock", 0, -1, 1, 0},
+        {"mirrored", "hflip", -1, 0, 0, 1},
+        {"mirrored across the diagonal", "transpose=cclock_flip", 0, 1, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = "turned-" + std::string(c.stored) + ".mp4";
+        const std::string path = fromPattern(name, "-t 1 -vf " + std::string(c.stored) + " " + x264,
+                                             [&](const std::string& file) {
+                                                 return setDisplayMatrix(file, c.a, c.b, c.c, c.d);
+                                             });
+        ASSERT_FALSE(path.empty());
+        auto source = openFrameSource(path);
+        expectPatternFrames(*source, evenTimes(25, 25), {0.0, 0.49});
+        const auto got = source->frameAt(0.52);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->frame.width, 160);
+        EXPECT_EQ(got->frame.height, 96);
+    }
+}
+
+TEST(FrameSourcePicture, FitsWithin960KeepingTheDisplayShape) {
+    struct Case {
+        const char* name;
+        const char* file;
+        const char* filters;
+        int width, height;
+        bool turn = false;
+    };
+    const Case cases[] = {
+        {"HD landscape", "size-1280x720.mp4", "scale=1280:720,setsar=1", 960, 540},
+        {"portrait", "size-720x1280.mp4", "scale=720:1280,setsar=1", 540, 960},
+        {"landscape stored, shown turned", "size-1280x720-turned.mp4",
+         "scale=720:1280,setsar=1,transpose=cclock", 540, 960, true},
+        {"small is never enlarged", "size-160x96.mp4", "null", 160, 96},
+        {"wide pixels", "size-640x480-sar4to3.mp4", "scale=640:480,setsar=4/3", 853, 480},
+        {"anamorphic HD", "size-1440x1080-sar4to3.mp4", "scale=1440:1080,setsar=4/3", 960, 540},
+        {"tall pixels", "size-200x100-sar1to2.mp4", "scale=200:100,setsar=1/2", 100, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = fromPattern(
+            c.file, "-frames:v 3 -vf " + std::string(c.filters) + " " + x264,
+            [&](const std::string& file) { return !c.turn || setDisplayMatrix(file, 0, 1, -1, 0); });
+        ASSERT_FALSE(path.empty());
+        const auto got = openFrameSource(path)->frameAt(0.04);
+        ASSERT_TRUE(got) << got.error().description;
+        ASSERT_TRUE(isWellFormed(got->frame));
+        EXPECT_EQ(got->frame.width, c.width);
+        EXPECT_EQ(got->frame.height, c.height);
+        EXPECT_EQ(frameNumber(got->frame), 1);
+    }
+}
+
+// Four stripes of gray 0, 64, 192 and 255 (full-range values), for checking levels.
+std::string levelsClip(const std::string& name, const std::string& encoding) {
+    const std::string stripes = fixture(
+        "stripes.mkv", "-f lavfi -i \"color=black:s=160x96:r=25:d=1,format=gray,"
+                       "geq=lum='if(lt(X,40),0,if(lt(X,80),64,if(lt(X,120),192,255)))'\" -c:v ffv1");
+    if (stripes.empty()) return "";
+    return fixture(name, "-i " + quote(stripes) + " " + encoding);
+}
+
+TEST(FrameSourcePicture, AnyPixelFormatComesOutFullRange) {
+    struct Case {
+        const char* name;
+        const char* file;
+        std::string encoding;
+        ColorMatrix matrix = ColorMatrix::bt601;
+    };
+    const Case cases[] = {
+        {"8-bit 4:2:0 limited range", "levels-420-limited.mp4", x264},
+        {"8-bit 4:2:0 full range by format", "levels-420-jpeg.mp4",
+         "-c:v libx264 -pix_fmt yuvj420p"},
+        {"8-bit 4:2:0 full range by flag", "levels-420-full.mkv",
+         "-vf scale=out_range=full -color_range pc -c:v libx264 -pix_fmt yuv420p"},
+        {"8-bit 4:4:4", "levels-444.mp4", "-c:v libx264 -pix_fmt yuv444p"},
+        {"10-bit 4:2:0 HEVC", "levels-420-10.mp4",
+         "-c:v libx265 -pix_fmt yuv420p10le -x265-params log-level=none"},
+        {"10-bit 4:2:2 ProRes", "levels-422-10.mov", "-c:v prores_ks -profile:v 2"},
+        {"10-bit 4:4:4 with alpha, ProRes 4444", "levels-4444.mov",
+         "-c:v prores_ks -profile:v 4 -pix_fmt yuva444p10le"},
+        {"RGB with alpha, PNG", "levels-rgba.mov", "-c:v png -pix_fmt rgba"},
+        {"MJPEG 4:2:2", "levels-mjpeg.avi", "-c:v mjpeg -pix_fmt yuvj422p -q:v 2"},
+        {"BT.709 tagged", "levels-709.mp4",
+         x264 + " -colorspace bt709 -color_primaries bt709 -color_trc bt709", ColorMatrix::bt709},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = levelsClip(c.file, c.encoding);
+        ASSERT_FALSE(path.empty()) << "could not make the fixture";
+        const auto got = openFrameSource(path)->frameAt(0.5);
+        ASSERT_TRUE(got) << got.error().description;
+        ASSERT_TRUE(isWellFormed(got->frame));
+        const double expected[] = {0, 64, 192, 255};
+        for (int stripe = 0; stripe < 4; ++stripe) {
+            SCOPED_TRACE(::testing::Message() << "stripe of gray " << expected[stripe]);
+            for (const double fy : {0.2, 0.5, 0.8}) {
+                EXPECT_NEAR(brightness(got->frame, (40.0 * stripe + 20.0) / 160.0, fy),
+                            expected[stripe], 3.0);
+            }
+        }
+        EXPECT_EQ(got->frame.matrix, c.matrix);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files that are no video.
+
+TEST(FrameSourceErrors, BadFilesFailAtTheFirstRequestNamingStepFileAndReason) {
+    const std::string dir = fixtureDir();
+    std::ofstream(dir + "/notes.txt") << "Shopping list\nmilk\n";
+    std::ofstream(dir + "/empty.mp4");
+    const std::string fifo = dir + "/pipe.mp4";
+    if (!std::filesystem::exists(fifo)) ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string tone = fixture("tone.wav", "-f lavfi -i sine=d=1");
+    const std::string song =
+        fixture("song-with-cover.m4a", "-f lavfi -i sine=d=1 -f lavfi -i color=red:s=64x64:d=0.04 "
+                                       "-frames:v 1 -map 0 -map 1 -c:a aac -c:v png "
+                                       "-disposition:v attached_pic");
+    const std::string huge =
+        fixture("wide-16400.mkv", "-f lavfi -i color=black:s=16400x16 -frames:v 1 -c:v ffv1");
+    ASSERT_FALSE(tone.empty());
+    ASSERT_FALSE(song.empty());
+    ASSERT_FALSE(huge.empty());
+
+    const struct {
+        std::string path;
+        std::string description;
+    } cases[] = {
+        {dir + "/missing.mp4", "cannot open '" + dir + "/missing.mp4': No such file or directory"},
+        {dir, "cannot open '" + dir + "': Is a directory"},
+        {fifo, "cannot open '" + fifo + "': not a regular file"},
+        {dir + "/notes.txt",
+         "cannot open '" + dir + "/notes.txt': Invalid data found when processing input"},
+        {dir + "/empty.mp4",
+         "cannot open '" + dir + "/empty.mp4': Invalid data found when processing input"},
+        {tone, "'" + tone + "' has no video stream"},
+        {song, "'" + song + "' has no video stream"},
+        {huge, "'" + huge + "' has pictures of 16400x16 pixels; at most 16384x16384 are supported"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto source = openFrameSource(c.path);
+        const auto first = source->frameAt(0);
+        ASSERT_FALSE(first);
+        EXPECT_EQ(first.error().description, c.description);
+        const auto second = source->frameAt(1);  // the same failure again, not a crash
+        ASSERT_FALSE(second);
+        EXPECT_EQ(second.error().description, c.description);
+    }
+}
+
+TEST(FrameSourceErrors, NothingIsOpenedBeforeTheFirstRequest) {
+    // The file comes into being after the source was made on its path.
+    const std::string clip = fromPattern("h264.mp4", "-t 4 " + x264 + " -bf 3");
+    ASSERT_FALSE(clip.empty());
+    const std::string later = fixtureDir() + "/later-" + std::to_string(::getpid()) + ".mp4";
+    std::filesystem::remove(later);
+    auto source = openFrameSource(later);
+    std::filesystem::copy_file(clip, later);
+    expectPatternFrames(*source, evenTimes(100, 25), {1.0});
+    std::filesystem::remove(later);
+}
+
+TEST(FrameSourceErrors, DamagedBytesFailCleanly) {
+    const std::string clip = fromPattern("h264.mp4", "-t 4 " + x264 + " -bf 3");
+    ASSERT_FALSE(clip.empty());
+    auto bytes = readBytes(clip);
+    // Cut in half, and overwritten in the middle: either frames or an error, never a crash.
+    std::vector<std::uint8_t> half(bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() / 2));
+    auto damaged = bytes;
+    for (std::size_t i = damaged.size() / 3; i < damaged.size() / 3 + 2000; ++i) damaged[i] ^= 0x5a;
+    for (const std::vector<std::uint8_t>* variant : {&half, &damaged}) {
+        auto source = openFrameSourceOnMemory(*variant, "clip.mp4");
+        for (double t = 0; t < 4; t += 0.3) {
+            const auto got = source->frameAt(t);
+            if (!got) break;
+            EXPECT_TRUE(isWellFormed(got->frame));
+            EXPECT_LE(std::abs(got->seconds - t), FrameSource::toleranceSeconds + 1e-9);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace autoframe
