@@ -515,5 +515,53 @@ TEST(FrameSourceErrors, DamagedBytesFailCleanly) {
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// The whole helper on real files.
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(FrameSourceEndToEnd, PeopleInTheBundledClipAreFound) {
+    const auto run = testing::runHelper(
+        {std::string(AUTOFRAME_SOURCE_DIR) + "/samples/pedestrians.mp4", "0", "8", "1"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    ASSERT_TRUE(run.out.starts_with("[{\"timeSeconds\":0,\"sceneScore\":0,")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("}]")) << run.out;
+    EXPECT_EQ(count(run.out, "\"timeSeconds\":"), 8u);
+    for (int second = 1; second < 8; ++second) {
+        EXPECT_EQ(count(run.out, "{\"timeSeconds\":" + std::to_string(second) + ","), 1u) << second;
+    }
+    // A dozen people walk through every frame: far more boxes than frames.
+    EXPECT_GE(count(run.out, "\"confidence\":"), 16u) << run.out;
+    EXPECT_EQ(count(run.out, "\"humans\":[]"), 0u) << run.out;
+}
+
+TEST(FrameSourceEndToEnd, TurnedVideoAndBadFilesThroughTheHelper) {
+    const std::string turned = fromPattern(
+        "turned-transpose=cclock.mp4", "-t 1 -vf transpose=cclock " + x264,
+        [](const std::string& file) { return setDisplayMatrix(file, 0, 1, -1, 0); });
+    ASSERT_FALSE(turned.empty());
+    const auto ok = testing::runHelper({turned, "0.5", "0.6", "25"});
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.err, "");
+    EXPECT_TRUE(ok.out.starts_with("[{\"timeSeconds\":0.5,")) << ok.out;
+
+    const std::string dir = fixtureDir();
+    const auto directory = testing::runHelper({dir, "0", "1", "1"});
+    EXPECT_EQ(directory.status, 1);
+    EXPECT_EQ(directory.out, "");
+    EXPECT_EQ(directory.err, "Auto framing failed: cannot open '" + dir + "': Is a directory\n");
+
+    const auto past = testing::runHelper({turned, "0.5", "2", "1"});
+    EXPECT_EQ(past.status, 1);
+    EXPECT_EQ(past.out, "");
+    EXPECT_EQ(past.err, "Auto framing failed: no frame within 0.120 s of 1.500 s; the video ends "
+                        "at 1.000 s\n");
+}
+
 }  // namespace
 }  // namespace autoframe
