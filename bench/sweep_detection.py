@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Sweeps the score threshold and minimum box height of one detector output.
 
-usage: sweep_detection.py GT.json OUTPUT.json [OUTPUT2.json ...] [--frame-height PX]
+usage: sweep_detection.py GT.json[,GT2.json...] OUTPUT.json [OUTPUT2.json ...] [--frame-height PX[,PX2...]]
 
 OUTPUT is a run of the helper (or bench/detect_frames) at a threshold below the ones to try.
 Dropping boxes under a threshold afterwards gives what a run at that threshold gives: NMS keeps
@@ -31,8 +31,9 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('gt')
     ap.add_argument('outputs', nargs='+')
-    ap.add_argument('--frame-height', type=float, default=540,
-                    help='height of the frames the detectors saw, for the minimum height (default 540)')
+    ap.add_argument('--frame-height', default='540',
+                    help='height of the frames the detectors saw, for the minimum height (default 540;'
+                         ' a comma-separated list gives one per output)')
     ap.add_argument('--faces', default='0.4,0.45,0.5,0.55,0.6,0.65,0.7,0.75,0.8')
     ap.add_argument('--humans', default='0.3,0.35,0.4,0.45,0.5,0.55,0.6,0.65,0.7')
     ap.add_argument('--min-px', default='0,8,12,16')
@@ -40,11 +41,14 @@ def main():
     gts = a.gt.split(',')
     if len(gts) == 1:
         gts = gts * len(a.outputs)
+    heights = [float(h) for h in a.frame_height.split(',')]
+    if len(heights) == 1:
+        heights = heights * len(a.outputs)
     runs = []
     for g, o in zip(gts, a.outputs):
         gt = evaluate.load_gt(g)
         chosen = evaluate.pick_detection_samples(evaluate.load_output(o), gt['slot_seconds'], gt['num_slots'], 0.1)
-        runs.append((gt, chosen))
+        runs.append((gt, chosen, heights[len(runs)]))
     edges = {'faces': (48, 128), 'humans': (120, 360)}
     mins = {'faces': 20, 'humans': 40}
     for cls in ('faces', 'humans'):
@@ -52,8 +56,8 @@ def main():
         for t in [float(x) for x in getattr(a, cls).split(',')]:
             for m in [float(x) for x in a.min_px.split(',')]:
                 cells, ok = [], True
-                for gt, chosen in runs:
-                    r = evaluate.evaluate_detection(gt, filtered(chosen, cls, t, m / a.frame_height), cls, 0.5,
+                for gt, chosen, height in runs:
+                    r = evaluate.evaluate_detection(gt, filtered(chosen, cls, t, m / height), cls, 0.5,
                                                     mins[cls], False, edges[cls])
                     ok = ok and r['precision'] is not None and r['precision'] >= 0.85
                     cells.append('%.3f / %.3f / %.3f' % (r['ap'] or 0, r['precision'] or 0, r['recall'] or 0))

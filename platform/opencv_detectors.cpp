@@ -117,6 +117,11 @@ private:
         for (const Candidate& c : candidates_) {
             const cv::Rect2d box(c.box.x * toFrameX, c.box.y * toFrameY, c.box.width * toFrameX,
                                  c.box.height * toFrameY);
+            // A degenerate input (e.g. one row of pixels) can overflow exp() into infinite sizes.
+            if (!(std::isfinite(box.x) && std::isfinite(box.y) && std::isfinite(box.width) &&
+                  std::isfinite(box.height))) {
+                continue;
+            }
             if (box.height < settings_.minHeight) continue;
             boxes_.push_back(box);
             scores_.push_back(c.score);
