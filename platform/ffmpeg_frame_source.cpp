@@ -10,6 +10,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -178,7 +179,7 @@ private:
 
     Expected<void> open();
     Expected<void> openDecoder();
-    bool shouldSeek(double earliest) const;
+    bool shouldSeek(double seconds) const;
     bool seekTo(double seconds);
     Expected<void> decodeUntil(double seconds, double earliest);
     Expected<void> feedPacket(double seconds, double earliest);
@@ -226,6 +227,10 @@ private:
     std::int64_t position_ = AV_NOPTS_VALUE;      // timestamp of the last packet read
     std::int64_t lastKeyframe_ = AV_NOPTS_VALUE;  // timestamp of the last keyframe read
     std::int64_t keyframeInterval_ = 0;           // longest seen between two keyframes
+    // Presentation times of the packets read last (decode order runs ahead of display order by
+    // less than this many frames).
+    std::array<std::int64_t, 16> recentShows_{};
+    std::size_t recentCount_ = 0;
     // After a seek, packets are passed over up to the first keyframe, which must not show after
     // the request (else frames before it could be nearer): otherwise the seek goes back further.
     bool landing_ = false;
@@ -302,6 +307,7 @@ Expected<void> FfmpegFrameSource::open() {
     }
     const AVRational rate = stream_->avg_frame_rate.num > 0 ? stream_->avg_frame_rate : stream_->r_frame_rate;
     if (rate.num > 0 && rate.den > 0) frameInterval_ = double(rate.den) / rate.num;
+    recentShows_.fill(AV_NOPTS_VALUE);
     indexFromContainer_ = avformat_index_get_entries_count(stream_) > 0;
     position_ = indexFromContainer_ ? avformat_index_get_entry(stream_, 0)->timestamp : origin_;
 
@@ -371,9 +377,9 @@ Expected<TimedFrame> FfmpegFrameSource::frameAt(double seconds) {
     while (held_.size() >= 2 && held_[1].seconds <= seconds) held_.pop_front();
 
     if (held_.empty() || held_.back().seconds < seconds) {
-        if (settings_.seekForward && shouldSeek(earliest)) {
+        if (settings_.seekForward && shouldSeek(seconds)) {
             backoff_ = 0.0;
-            seekTo(earliest);
+            seekTo(seconds);
         }
         if (auto decoded = decodeUntil(seconds, earliest); !decoded) {
             return std::unexpected(std::move(decoded.error()));
@@ -391,11 +397,12 @@ Expected<TimedFrame> FfmpegFrameSource::frameAt(double seconds) {
     return deliver(*nearest);
 }
 
-// Seeking pays when a keyframe lies between the packets read so far and the window: everything
-// before it can be left undecoded.
-bool FfmpegFrameSource::shouldSeek(double earliest) const {
+// Seeking pays when a keyframe lies between the packets read so far and the request: everything
+// before it can be left undecoded. (Frames before a keyframe shown no later than the request
+// are never nearer to it than the keyframe.)
+bool FfmpegFrameSource::shouldSeek(double seconds) const {
     if (inputEnded_ || position_ == AV_NOPTS_VALUE) return false;
-    const std::int64_t target = timestampOf(earliest);
+    const std::int64_t target = timestampOf(seconds);
     if (target <= position_) return false;
     AVStream* stream = stream_;
     const int entries = avformat_index_get_entries_count(stream);
@@ -423,6 +430,7 @@ bool FfmpegFrameSource::seekTo(double seconds) {
     inputEnded_ = false;
     drained_ = false;
     lastKeyframe_ = AV_NOPTS_VALUE;
+    recentShows_.fill(AV_NOPTS_VALUE);
     landing_ = true;
     landingAtStart_ = fromStart;
     return true;
@@ -497,11 +505,19 @@ Expected<void> FfmpegFrameSource::feedPacket(double seconds, double earliest) {
             }
             landing_ = false;
         }
-        // A frame shown before the window is never an answer: when nothing refers to it, the
-        // decoder may leave it out.
-        const bool early = settings_.skipNonReference && packet->pts != AV_NOPTS_VALUE &&
-                           secondsOf(packet->pts) < earliest;
-        decoder_->skip_frame = early ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        // A frame is never an answer if it shows before the window, or before another frame
+        // already read that shows no later than the request (that one is nearer): when nothing
+        // refers to it, the decoder may leave it out.
+        bool needless = false;
+        if (settings_.skipNonReference && packet->pts != AV_NOPTS_VALUE) {
+            const double shows = secondsOf(packet->pts);
+            needless = shows < earliest;
+            for (const std::int64_t other : recentShows_) {
+                needless = needless || (other > packet->pts && secondsOf(other) <= seconds);
+            }
+            recentShows_[recentCount_++ % recentShows_.size()] = packet->pts;
+        }
+        decoder_->skip_frame = needless ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
         rc = avcodec_send_packet(decoder_.get(), packet);
         av_packet_unref(packet);
         if (rc < 0 && rc != AVERROR_INVALIDDATA) {  // a damaged packet is passed over
