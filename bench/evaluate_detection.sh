@@ -19,7 +19,7 @@ out=${OUT:-${video%.mp4}.detect.json}
 
 tool=$build/detect_frames
 if [[ ! -x $tool || $tool -ot $root/bench/detect_frames.cpp || $tool -ot $build/libautoframe_platform.a ]]; then
-  c++ -std=c++23 -O2 -I"$root" $(pkg-config --cflags opencv4) -o "$tool" \
+  c++ -std=c++23 -O2 -DNDEBUG -I"$root" $(pkg-config --cflags-only-I opencv4 | sed 's/-I/-isystem /g') -o "$tool" \
     "$root/bench/detect_frames.cpp" "$build/libautoframe_logic.a" "$build/libautoframe_platform.a" \
     "$build/libautoframe_models.a" $(pkg-config --libs opencv4 libavformat libavcodec libswscale libavutil)
 fi

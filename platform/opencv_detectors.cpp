@@ -21,6 +21,11 @@ constexpr int strides[] = {8, 16, 32};
 
 int roundUpTo32(int value) { return (value + 31) / 32 * 32; }
 
+// Inputs narrower than this (a few cells at the coarsest stride) give the networks' deepest
+// layers feature maps of one cell, on which OpenCV's results vary from call to call; small
+// frames are padded up to it.
+constexpr int minimumInputSide = 128;
+
 std::string oneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\n', ' ');
     while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -99,7 +104,8 @@ private:
         const cv::Mat image(frame.height, frame.width, CV_8UC3,
                             const_cast<std::uint8_t*>(frame.bgr.data()));
         const cv::Size scaled = scaledSize(frame);
-        const cv::Size input(roundUpTo32(scaled.width), roundUpTo32(scaled.height));
+        const cv::Size input(std::max(minimumInputSide, roundUpTo32(scaled.width)),
+                             std::max(minimumInputSide, roundUpTo32(scaled.height)));
         fillBlob(image, scaled, input);
 
         net_->setInput(blob_);
