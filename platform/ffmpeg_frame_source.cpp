@@ -580,7 +580,7 @@ Expected<TimedFrame> FfmpegFrameSource::deliver(const Held& held) {
 
 std::unexpected<Error> FfmpegFrameSource::noFrameNear(double seconds) const {
     std::string text = "no frame within " + seconds3(toleranceSeconds) + " s of " +
-                       seconds3(seconds) + " s";
+                       seconds3(seconds) + " s in " + quoted(name_);
     if (!held_.empty() && held_.back().seconds > seconds) {
         text += "; the next frame is at " + seconds3(held_.back().seconds) + " s";
     } else if (drained_ && lastEnd_) {

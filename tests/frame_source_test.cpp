@@ -239,7 +239,7 @@ TEST(FrameSourceContract, PastTheEndFailsNamingTheEnd) {
         const auto past = source->frameAt(10.5);
         ASSERT_FALSE(past);
         EXPECT_EQ(past.error().description,
-                  "no frame within 0.120 s of 10.500 s; the video ends at " +
+                  "no frame within 0.120 s of 10.500 s in '" + path + "'; the video ends at " +
                       std::string(clip.fps == 25 ? "4.000" : "10.000") + " s");
     }
 }
@@ -265,7 +265,7 @@ TEST(FrameSourceContract, FromMemoryAsFromTheFile) {
     const auto past = source->frameAt(4.2);
     ASSERT_FALSE(past);
     EXPECT_EQ(past.error().description,
-              "no frame within 0.120 s of 4.200 s; the video ends at 4.000 s");
+              "no frame within 0.120 s of 4.200 s in 'clip.mp4'; the video ends at 4.000 s");
 }
 
 TEST(FrameSourceContract, DecodeSettingsDoNotChangeTheAnswers) {
@@ -304,7 +304,7 @@ TEST(FrameSourceContract, VariableFrameRateWithAGap) {
     const auto inGap = source->frameAt(2.2);
     ASSERT_FALSE(inGap);
     EXPECT_EQ(inGap.error().description,
-              "no frame within 0.120 s of 2.200 s; the next frame is at 2.520 s");
+              "no frame within 0.120 s of 2.200 s in '" + path + "'; the next frame is at 2.520 s");
     expectPatternFrames(*source, times, {2.42, 2.56, 2.62, 5.98});
 }
 
@@ -317,7 +317,7 @@ TEST(FrameSourceContract, StreamStartingLateStillStartsAtZero) {
     const auto before = openFrameSource(path)->frameAt(-0.5);
     ASSERT_FALSE(before);
     EXPECT_EQ(before.error().description,
-              "no frame within 0.120 s of -0.500 s; the next frame is at 0.000 s");
+              "no frame within 0.120 s of -0.500 s in '" + path + "'; the next frame is at 0.000 s");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -560,8 +560,8 @@ TEST(FrameSourceEndToEnd, TurnedVideoAndBadFilesThroughTheHelper) {
     const auto past = testing::runHelper({turned, "0.5", "2", "1"});
     EXPECT_EQ(past.status, 1);
     EXPECT_EQ(past.out, "");
-    EXPECT_EQ(past.err, "Auto framing failed: no frame within 0.120 s of 1.500 s; the video ends "
-                        "at 1.000 s\n");
+    EXPECT_EQ(past.err, "Auto framing failed: no frame within 0.120 s of 1.500 s in '" + turned +
+                            "'; the video ends at 1.000 s\n");
 }
 
 }  // namespace
