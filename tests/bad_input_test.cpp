@@ -85,7 +85,10 @@ TEST(BadInput, FailsCleanlyOrConcealsCompletely) {
         ASSERT_TRUE(runShell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=3 -c:a aac '" +
                              audio + "'"));
     }
-    // A raw stream whose header claims 20000 x 20000 pixels.
+    // Raw streams whose headers claim absurd sizes: one past the helper's own limit, and one
+    // so large that the demuxer itself gives up on it.
+    writeFile(dir + "/wide.y4m", "YUV4MPEG2 W20000 H64 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
+                                     std::string(4096, '\x80'));
     writeFile(dir + "/huge.y4m", "YUV4MPEG2 W20000 H20000 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
                                      std::string(4096, '\x80'));
     std::string overwritten = readFile(goodClip());
@@ -100,7 +103,8 @@ TEST(BadInput, FailsCleanlyOrConcealsCompletely) {
         {"directory", dir + "/folder.mp4", "folder.mp4"},
         {"named pipe", fifo, "pipe.mp4"},
         {"audio only", audio, "no video stream"},
-        {"absurd dimensions", dir + "/huge.y4m", "20000"},
+        {"picture wider than the limit", dir + "/wide.y4m", "20000x64"},
+        {"absurd dimensions", dir + "/huge.y4m", "huge.y4m"},
         {"cut in the header", prefixOf(goodClip(), 0.01, "cut-header.mp4"), "cut-header.mp4"},
         {"cut after the first frames", prefixOf(goodClip(), 0.2, "cut-early.mp4"), "cut-early.mp4"},
         {"cut in the middle", prefixOf(goodClip(), 0.6, "cut-middle.mp4"), "cut-middle.mp4"},
