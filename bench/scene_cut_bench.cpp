@@ -4,7 +4,11 @@
 // ROC AUC, the weakest cut, the strongest non-cut and the gap between them, and the time spent
 // rendering signatures beside the time spent decoding.
 //
-//   scene_cut_bench <video> <slots>
+//   scene_cut_bench <video> <slots> [no-cuts]
+//
+// With "no-cuts" the video is continuous footage without any cut (people walking, a moving
+// camera): every pair is a non-cut, and the scores show how much each filter reacts to motion
+// and noise alone.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -43,10 +47,11 @@ double auc(const std::vector<Pair>& pairs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: scene_cut_bench <video> <slots>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: scene_cut_bench <video> <slots> [no-cuts]\n");
         return 2;
     }
+    const bool noCuts = argc == 4 && std::string(argv[3]) == "no-cuts";
     const int slots = std::atoi(argv[2]);
     auto source = openFrameSource(argv[1]);
     const ReductionFilter filters[] = {ReductionFilter::area, ReductionFilter::bilinear};
@@ -71,14 +76,14 @@ int main(int argc, char** argv) {
             auto gray = renderGray(frame->frame, signatureWidth, signatureHeight, filters[f]);
             renderSeconds[f] += std::chrono::duration<double>(Clock::now() - begin).count();
             Signature current = gray ? *gray : Signature(336, 0);
-            if (previous[f]) pairs[f].push_back({sceneScore(previous[f], current), slot != previousSlot});
+            if (previous[f]) pairs[f].push_back({sceneScore(previous[f], current), !noCuts && slot != previousSlot});
             previous[f] = std::move(current);
         }
         previousSlot = slot;
     }
     std::printf("%d frames, decoding %.2f ms per frame\n", 2 * slots, 1000 * decodeSeconds / (2 * slots));
     for (int f = 0; f < 2; ++f) {
-        double weakestCut = INFINITY, strongestStill = -INFINITY;
+        double weakestCut = INFINITY, strongestStill = -INFINITY, stillSum = 0;
         int cuts = 0;
         for (const Pair& p : pairs[f]) {
             if (p.cut) {
@@ -86,7 +91,13 @@ int main(int argc, char** argv) {
                 ++cuts;
             } else {
                 strongestStill = std::max(strongestStill, p.score);
+                stillSum += p.score;
             }
+        }
+        if (noCuts) {
+            std::printf("%-8s  non-cuts: mean %.5f  strongest %.5f  (%zu pairs)\n", names[f],
+                        stillSum / double(pairs[f].size()), strongestStill, pairs[f].size());
+            continue;
         }
         std::printf("%-8s  AUC %.4f  weakest cut %.5f  strongest non-cut %.5f  gap %+.5f  "
                     "(%d cuts, %zu non-cuts)  render %.3f ms per frame\n",
