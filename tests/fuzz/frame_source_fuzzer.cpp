@@ -23,6 +23,9 @@ void check(bool holds) {
 
 }  // namespace
 
+// Undefined behaviour counts as a crash, not as a line in the log, also when fuzzing.
+extern "C" const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     av_log_set_level(AV_LOG_QUIET);
     return 0;
