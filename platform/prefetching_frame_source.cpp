@@ -1,0 +1,32 @@
+#include "platform/prefetching_frame_source.h"
+
+#include <system_error>
+
+namespace autoframe {
+
+PrefetchingFrameSource::~PrefetchingFrameSource() {
+    if (pending_.valid()) pending_.wait();
+}
+
+Expected<TimedFrame> PrefetchingFrameSource::frameAt(double seconds) {
+    std::optional<Expected<TimedFrame>> answer;
+    if (pending_.valid()) {
+        auto ahead = pending_.get();  // also when unwanted: the inner source is free again
+        if (pendingTime_ == seconds) answer = std::move(ahead);
+        pendingTime_.reset();
+    }
+    if (!answer) answer = inner_.frameAt(seconds);
+
+    const double next = step_ + seconds;
+    if (*answer && next > seconds && next < endBound_) {
+        try {
+            pending_ = std::async(std::launch::async, [this, next] { return inner_.frameAt(next); });
+            pendingTime_ = next;
+        } catch (const std::system_error&) {
+            // No thread to be had: the next request is simply answered when it comes.
+        }
+    }
+    return std::move(*answer);
+}
+
+}  // namespace autoframe

@@ -1,0 +1,67 @@
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/prefetching_frame_source.h"
+#include "tests/support.h"
+
+namespace autoframe {
+namespace {
+
+// Answers with a frame whose width encodes the time, or an error at one time; slow enough for
+// overlapping use to show, and fails the test if it is ever entered twice at once.
+class ScriptedSource final : public FrameSource {
+public:
+    explicit ScriptedSource(double failAt = -1) : failAt_(failAt) {}
+    Expected<TimedFrame> frameAt(double seconds) override {
+        EXPECT_FALSE(busy_.exchange(true)) << "entered twice at once";
+        requests.push_back(seconds);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        busy_ = false;
+        if (seconds == failAt_) return fail("Test", 1, "no frame at " + std::to_string(seconds));
+        return TimedFrame{testing::grayFrame(int(seconds) + 1, 1, 0), seconds + 0.01};
+    }
+    std::vector<double> requests;
+
+private:
+    double failAt_;
+    std::atomic<bool> busy_{false};
+};
+
+TEST(PrefetchingFrameSource, AnswersEachRequestAsTheInnerSourceDoes) {
+    struct Case {
+        const char* name;
+        double failAt;
+        std::vector<double> asked;
+        std::vector<double> innerRequests;
+    };
+    const Case cases[] = {
+        {"whole schedule, nothing past its end", -1, {0, 1, 2, 3, 4}, {0, 1, 2, 3, 4}},
+        {"an error stops the reading ahead", 2, {0, 1, 2}, {0, 1, 2}},
+        {"a request off the schedule is answered directly", -1, {0, 3}, {0, 1, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedSource inner(c.failAt);
+        {
+            PrefetchingFrameSource ahead(inner, 1.0, 4.5);
+            for (double t : c.asked) {
+                const auto answer = ahead.frameAt(t);
+                if (t == c.failAt) {
+                    ASSERT_FALSE(answer);
+                    EXPECT_EQ(answer.error().description, "no frame at " + std::to_string(t));
+                } else {
+                    ASSERT_TRUE(answer);
+                    EXPECT_EQ(answer->seconds, t + 0.01);
+                    EXPECT_EQ(answer->frame.width, int(t) + 1);
+                }
+            }
+        }  // waits for any frame still being read ahead
+        EXPECT_EQ(inner.requests, c.innerRequests);
+    }
+}
+
+}  // namespace
+}  // namespace autoframe
