@@ -2,6 +2,7 @@
 
 #include "driver/command_line.h"
 #include "driver/sampling_loop.h"
+#include "platform/prefetching_frame_source.h"
 #include "results/json.h"
 
 namespace autoframe {
@@ -12,7 +13,11 @@ Expected<void> runAutoFraming(Process& process, Services& services) {
 
     auto source = services.openFrameSource(parameters->video);
     auto detectors = services.makeDetectors();
-    auto samples = sampleVideo(*parameters, *source, *detectors);
+    // The next frame is decoded while the detectors look at the current one; every request
+    // still gets the answer the source gives for it, in the same order.
+    const Schedule schedule = Schedule::of(*parameters);
+    PrefetchingFrameSource ahead(*source, schedule.step, schedule.endBound);
+    auto samples = sampleVideo(*parameters, ahead, *detectors);
     if (!samples) return std::unexpected(std::move(samples.error()));
 
     auto json = encodeSamples(*samples);
