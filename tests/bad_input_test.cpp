@@ -15,7 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::fixtureDir;
 using testing::runHelper;
-using testing::runShell;
 
 const std::string dir = fixtureDir() + "/bad-input";
 
@@ -29,18 +28,10 @@ void writeFile(const std::string& path, const std::string& bytes) {
 }
 
 // A 3 s clip, index at the front so that a cut file still has its header.
-const std::string& goodClip() {
-    static const std::string path = [] {
-        fs::create_directories(dir);
-        const std::string p = dir + "/good.mp4";
-        if (!fs::exists(p)) {
-            EXPECT_TRUE(runShell("ffmpeg -v error -y -f lavfi -i testsrc=size=160x90:rate=10 -t 3 "
-                                 "-c:v libx264 -pix_fmt yuv420p -g 10 -movflags +faststart '" +
-                                 p + "'"));
-        }
-        return p;
-    }();
-    return path;
+std::string goodClip() {
+    return testing::makeFixture("bad-input/good.mp4",
+                                "-f lavfi -i testsrc=size=160x90:rate=10 -t 3 -c:v libx264 "
+                                "-pix_fmt yuv420p -g 10 -movflags +faststart");
 }
 
 std::string prefixOf(const std::string& source, double fraction, const std::string& name) {
@@ -53,7 +44,7 @@ std::string prefixOf(const std::string& source, double fraction, const std::stri
 // Counts the samples of a JSON array the helper printed, or -1 if it is not the expected shape.
 int sampleCount(const std::string& json) {
     if (json.empty()) return -1;
-    const std::string file = dir + "/output.json";
+    const std::string file = testing::privatePath("output.json");
     writeFile(file, json);
     const std::string check =
         "/usr/bin/python3 -c \"import json,sys; a=json.load(open(sys.argv[1])); "
@@ -80,18 +71,18 @@ TEST(BadInput, FailsCleanlyOrConcealsCompletely) {
     const std::string fifo = dir + "/pipe.mp4";
     fs::remove(fifo);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string audio = dir + "/audio.mp4";
-    if (!fs::exists(audio)) {
-        ASSERT_TRUE(runShell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=3 -c:a aac '" +
-                             audio + "'"));
-    }
+    const std::string audio =
+        testing::makeFixture("bad-input/audio.mp4", "-f lavfi -i sine=frequency=440:duration=3 -c:a aac");
+    ASSERT_FALSE(audio.empty());
     // Raw streams whose headers claim absurd sizes: one past the helper's own limit, and one
     // so large that the demuxer itself gives up on it.
     writeFile(dir + "/wide.y4m", "YUV4MPEG2 W20000 H64 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
                                      std::string(4096, '\x80'));
     writeFile(dir + "/huge.y4m", "YUV4MPEG2 W20000 H20000 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
                                      std::string(4096, '\x80'));
+    ASSERT_FALSE(goodClip().empty());
     std::string overwritten = readFile(goodClip());
+    ASSERT_GT(overwritten.size(), 8192u);
     for (std::size_t i = overwritten.size() / 2; i < overwritten.size() / 2 + 2048; ++i) {
         overwritten[i] = char(i * 7919);
     }
@@ -128,6 +119,7 @@ TEST(BadInput, FailsCleanlyOrConcealsCompletely) {
 }
 
 TEST(BadInput, OddPathsWork) {
+    ASSERT_FALSE(goodClip().empty());
     const std::string odd = dir + "/a clip with spaces, ümlauts & ünïcødé — 映像.mp4";
     fs::copy_file(goodClip(), odd, fs::copy_options::overwrite_existing);
     const auto run = runHelper({odd, "0", "3", "2"}, {}, 120);

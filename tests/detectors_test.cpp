@@ -22,9 +22,10 @@ const std::string pictureDir = "/usr/share/doc/opencv-doc/examples/data/";
 
 // A picture as a frame: ffmpeg turns it into a binary PPM (RGB), read here into packed BGR.
 Frame picture(const std::string& name) {
-    const std::string ppm = testing::fixtureDir() + "/" + name + ".ppm";
-    if (!testing::runShell("ffmpeg -nostdin -v error -y -i '" + pictureDir + name +
-                           "' -frames:v 1 -c:v ppm -pix_fmt rgb24 -f image2 '" + ppm + "'")) {
+    const std::string ppm = testing::makeFixture(
+        name + ".ppm",
+        "-i '" + pictureDir + name + "' -frames:v 1 -c:v ppm -pix_fmt rgb24 -f image2");
+    if (ppm.empty()) {
         ADD_FAILURE() << "cannot convert " << pictureDir << name << " (package opencv-doc)";
         return {};
     }

@@ -22,6 +22,7 @@ namespace autoframe {
 namespace {
 
 using testing::fixtureDir;
+using testing::makeFixture;
 using testing::runShell;
 
 // As in the helper: the libraries' own logging stays off.
@@ -29,28 +30,9 @@ const bool librariesSilenced = (silenceLibraries(), true);
 
 std::string quote(const std::string& text) { return "'" + text + "'"; }
 
-// Makes fixtureDir()/name with `ffmpeg <arguments> <file>` (then `finish` on the file) unless it
-// is there from an earlier run. Returns the path, or "" when the ffmpeg command failed.
-std::string fixture(const std::string& name, const std::string& arguments,
-                    const std::function<bool(const std::string&)>& finish = {}) {
-    const std::string path = fixtureDir() + "/" + name;
-    if (std::filesystem::exists(path)) return path;
-    // Test processes may run side by side: each writes its own file and renames it into place.
-    const std::string partial = fixtureDir() + "/partial-" + std::to_string(::getpid()) + "-" + name;
-    const bool made =
-        runShell("ffmpeg -nostdin -v error -y " + arguments + " " + quote(partial) + " </dev/null") &&
-        (!finish || finish(partial));
-    if (!made) {
-        std::filesystem::remove(partial);
-        return "";
-    }
-    std::filesystem::rename(partial, path);
-    return path;
-}
-
 // 10 s at 25 frames per second, 160x96 gray, lossless: frame n shows n in binary.
 std::string patternMaster() {
-    return fixture(
+    return makeFixture(
         "pattern.mkv",
         "-f lavfi -i \"color=black:s=160x96:r=25:d=10,format=gray,"
         "geq=lum='if(lt(Y,24)*lt(X,24),255,if(gte(Y,24)*lt(Y,72),"
@@ -61,7 +43,7 @@ std::string fromPattern(const std::string& name, const std::string& encoding,
                         const std::function<bool(const std::string&)>& finish = {}) {
     const std::string master = patternMaster();
     if (master.empty()) return "";
-    return fixture(name, "-i " + quote(master) + " " + encoding, finish);
+    return makeFixture(name, "-i " + quote(master) + " " + encoding, finish);
 }
 
 double brightness(const Frame& frame, double fx, double fy) {
@@ -193,7 +175,7 @@ std::vector<Clip> contractClips() {
         {"video with a cover picture as a second stream",
          [] {
              const std::string cover =
-                 fixture("cover.png", "-f lavfi -i color=red:s=320x320 -frames:v 1");
+                 makeFixture("cover.png", "-f lavfi -i color=red:s=320x320 -frames:v 1");
              if (cover.empty()) return std::string();
              return fromPattern("with-cover.mp4", "-i " + quote(cover) + " -map 1 -map 0 -t 4 " +
                                                       x264 + " -c:v:0 png -disposition:v:0 attached_pic");
@@ -388,11 +370,11 @@ TEST(FrameSourcePicture, FitsWithin960KeepingTheDisplayShape) {
 
 // Four stripes of gray 0, 64, 192 and 255 (full-range values), for checking levels.
 std::string levelsClip(const std::string& name, const std::string& encoding) {
-    const std::string stripes = fixture(
+    const std::string stripes = makeFixture(
         "stripes.mkv", "-f lavfi -i \"color=black:s=160x96:r=25:d=1,format=gray,"
                        "geq=lum='if(lt(X,40),0,if(lt(X,80),64,if(lt(X,120),192,255)))'\" -c:v ffv1");
     if (stripes.empty()) return "";
-    return fixture(name, "-i " + quote(stripes) + " " + encoding);
+    return makeFixture(name, "-i " + quote(stripes) + " " + encoding);
 }
 
 TEST(FrameSourcePicture, AnyPixelFormatComesOutFullRange) {
@@ -447,13 +429,13 @@ TEST(FrameSourceErrors, BadFilesFailAtTheFirstRequestNamingStepFileAndReason) {
     std::ofstream(dir + "/empty.mp4");
     const std::string fifo = dir + "/pipe.mp4";
     ASSERT_TRUE(::mkfifo(fifo.c_str(), 0600) == 0 || errno == EEXIST);
-    const std::string tone = fixture("tone.wav", "-f lavfi -i sine=d=1");
+    const std::string tone = makeFixture("tone.wav", "-f lavfi -i sine=d=1");
     const std::string song =
-        fixture("song-with-cover.m4a", "-f lavfi -i sine=d=1 -f lavfi -i color=red:s=64x64:d=0.04 "
+        makeFixture("song-with-cover.m4a", "-f lavfi -i sine=d=1 -f lavfi -i color=red:s=64x64:d=0.04 "
                                        "-frames:v 1 -map 0 -map 1 -c:a aac -c:v png "
                                        "-disposition:v attached_pic");
     const std::string huge =
-        fixture("wide-16400.mkv", "-f lavfi -i color=black:s=16400x16 -frames:v 1 -c:v ffv1");
+        makeFixture("wide-16400.mkv", "-f lavfi -i color=black:s=16400x16 -frames:v 1 -c:v ffv1");
     ASSERT_FALSE(tone.empty());
     ASSERT_FALSE(song.empty());
     ASSERT_FALSE(huge.empty());
@@ -489,7 +471,7 @@ TEST(FrameSourceErrors, NothingIsOpenedBeforeTheFirstRequest) {
     // The file comes into being after the source was made on its path.
     const std::string clip = fromPattern("h264.mp4", "-t 4 " + x264 + " -bf 3");
     ASSERT_FALSE(clip.empty());
-    const std::string later = fixtureDir() + "/later-" + std::to_string(::getpid()) + ".mp4";
+    const std::string later = testing::privatePath("later.mp4");
     std::filesystem::remove(later);
     auto source = openFrameSource(later);
     std::filesystem::copy_file(clip, later);

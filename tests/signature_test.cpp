@@ -35,7 +35,9 @@ TEST(SceneScore, GuardsAndExactArithmetic) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(sceneScore(c.previous, c.current), c.score);
-        if (c.previous) EXPECT_EQ(sceneScore(c.current, *c.previous), c.score);  // symmetric
+        if (c.previous) {
+            EXPECT_EQ(sceneScore(c.current, *c.previous), c.score);  // symmetric
+        }
     }
 }
 
@@ -92,11 +94,11 @@ TEST(Signature, LimitedRangeVideoSpansBlackToWhite) {
     // the ends of the gray scale, not 16 and 235.
     for (auto [colour, level] : {std::pair{"black", 0}, std::pair{"white", 255}}) {
         SCOPED_TRACE(colour);
-        const std::string path = testing::fixtureDir() + "/limited-" + colour + ".mp4";
-        ASSERT_TRUE(testing::runShell(
-            "test -f '" + path + "' || ffmpeg -v error -y -f lavfi -i color=" + colour +
-            ":size=96x54:rate=5 -t 1 -c:v libx264 -pix_fmt yuv420p -color_range tv '" + path +
-            "'"));
+        const std::string path = testing::makeFixture(
+            std::string("limited-") + colour + ".mp4",
+            std::string("-f lavfi -i color=") + colour +
+                ":size=96x54:rate=5 -t 1 -c:v libx264 -pix_fmt yuv420p -color_range tv");
+        ASSERT_FALSE(path.empty());
         auto source = openFrameSource(path);
         const auto frame = source->frameAt(0.4);
         ASSERT_TRUE(frame) << frame.error().description;

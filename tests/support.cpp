@@ -101,6 +101,27 @@ std::string fixtureDir() {
     return dir;
 }
 
+std::string privatePath(const std::string& name) {
+    return fixtureDir() + "/" + std::to_string(::getpid()) + "-" + name;
+}
+
+std::string makeFixture(const std::string& name, const std::string& arguments,
+                        const std::function<bool(const std::string&)>& finish) {
+    const std::string path = fixtureDir() + "/" + name;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    if (std::filesystem::exists(path)) return path;
+    const std::string partial = privatePath("partial-" + std::filesystem::path(name).filename().string());
+    const bool made = runShell("ffmpeg -nostdin -v error -y " + arguments + " '" + partial +
+                               "' </dev/null") &&
+                      (!finish || finish(partial));
+    if (!made) {
+        std::filesystem::remove(partial);
+        return "";
+    }
+    std::filesystem::rename(partial, path);
+    return path;
+}
+
 Frame grayFrame(int width, int height, std::uint8_t level) {
     Frame frame;
     frame.width = width;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,8 +30,18 @@ HelperRun runHelper(const std::vector<std::string>& arguments,
 // Runs a shell command; true when it exits 0. For making fixtures with the ffmpeg command.
 bool runShell(const std::string& command);
 
-// A folder for this test binary's generated fixtures (created on first use).
+// The folder for generated fixtures, shared by all test binaries (created on first use).
 std::string fixtureDir();
+
+// Makes fixtureDir()/name with `ffmpeg <arguments> <file>` (then `finish` on the file) unless it
+// is there from an earlier run, and returns its path, or "" when making it failed. Tests run side
+// by side in separate processes: each writes a file of its own and renames it into place, so no
+// test ever sees another's half-written fixture.
+std::string makeFixture(const std::string& name, const std::string& arguments,
+                        const std::function<bool(const std::string&)>& finish = {});
+
+// A path in fixtureDir() that no other test process uses at the same time.
+std::string privatePath(const std::string& name);
 
 // A process with given arguments that records what is written to its streams.
 class FakeProcess final : public Process {
