@@ -7,31 +7,17 @@
 #include <sys/resource.h>
 
 #include <memory>
-#include <random>
 
 #include <opencv2/core.hpp>
 
+#include "bench/noise_frame.h"
 #include "platform/models.h"
 #include "platform/opencv_detectors.h"
 
 namespace {
 
 using autoframe::NetSettings;
-
-autoframe::Frame noiseFrame(int width, int height) {
-    autoframe::Frame frame;
-    frame.width = width;
-    frame.height = height;
-    frame.bgr.resize(std::size_t(width) * std::size_t(height) * 3);
-    std::mt19937 random(7);
-    for (auto& byte : frame.bgr) byte = static_cast<std::uint8_t>(random());
-    return frame;
-}
-
-const autoframe::Frame& frame() {
-    static const autoframe::Frame f = noiseFrame(960, 540);
-    return f;
-}
+using autoframe::bench::noiseFrame;
 
 long minorFaults() {
     rusage usage{};
@@ -42,12 +28,12 @@ long minorFaults() {
 // Runs the detectors over the frame, once before timing so that models load and buffers settle.
 void measure(benchmark::State& state, autoframe::Detectors& detectors) {
     cv::setNumThreads(int(state.range(0)));
-    if (!detectors.detect(frame())) {
+    if (!detectors.detect(noiseFrame())) {
         state.SkipWithError("detection failed");
         return;
     }
     const long faultsBefore = minorFaults();
-    for (auto _ : state) benchmark::DoNotOptimize(detectors.detect(frame()));
+    for (auto _ : state) benchmark::DoNotOptimize(detectors.detect(noiseFrame()));
     state.counters["faults"] = benchmark::Counter(double(minorFaults() - faultsBefore),
                                                   benchmark::Counter::kAvgIterations);
 }

@@ -3,51 +3,38 @@
 #include <benchmark/benchmark.h>
 
 #include <numeric>
-#include <random>
 
 #include "analysis/signature.h"
+#include "bench/noise_frame.h"
 #include "platform/gray.h"
 
 namespace {
 
-autoframe::Frame noiseFrame(int width, int height) {
-    autoframe::Frame frame;
-    frame.width = width;
-    frame.height = height;
-    frame.bgr.resize(std::size_t(width) * std::size_t(height) * 3);
-    std::mt19937 random(7);
-    for (auto& byte : frame.bgr) byte = static_cast<std::uint8_t>(random());
-    return frame;
-}
-
-const autoframe::Frame& frame() {
-    static const autoframe::Frame f = noiseFrame(960, 540);
-    return f;
-}
+using autoframe::bench::noiseFrame;
 
 void BM_ReadFrameOnce(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(
-            std::accumulate(frame().bgr.begin(), frame().bgr.end(), std::uint64_t{0}));
+            std::accumulate(noiseFrame().bgr.begin(), noiseFrame().bgr.end(), std::uint64_t{0}));
     }
 }
 
 void BM_GrayArea(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(autoframe::renderGray(frame(), 24, 14,
+        benchmark::DoNotOptimize(autoframe::renderGray(noiseFrame(), 24, 14,
                                                        autoframe::ReductionFilter::area));
     }
 }
 
 void BM_GrayBilinear(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(autoframe::renderGray(frame(), 24, 14,
+        benchmark::DoNotOptimize(autoframe::renderGray(noiseFrame(), 24, 14,
                                                        autoframe::ReductionFilter::bilinear));
     }
 }
 
 void BM_Signature(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(autoframe::signature(frame()));
+    for (auto _ : state) benchmark::DoNotOptimize(autoframe::signature(noiseFrame()));
 }
 
 BENCHMARK(BM_ReadFrameOnce)->Unit(benchmark::kMicrosecond);

@@ -38,15 +38,25 @@ namespace {
 
 using namespace ffmpeg;
 
-constexpr const char* errorDomain = "AutoFramingVideo";
 // Larger pictures are refused rather than allocated.
 constexpr int largestSide = 16384;
 
 std::unexpected<Error> videoError(int code, std::string description) {
-    return fail(errorDomain, code, std::move(description));
+    return fail(videoErrorDomain, code, std::move(description));
 }
 
 std::string quoted(const std::string& name) { return "'" + name + "'"; }
+
+std::unexpected<Error> cannotOpen(const std::string& name, const std::string& reason) {
+    return videoError(2, "cannot open " + quoted(name) + ": " + reason);
+}
+
+std::unexpected<Error> tooLarge(const std::string& name, int width, int height) {
+    return videoError(5, quoted(name) + " has pictures of " + std::to_string(width) + "x" +
+                             std::to_string(height) + " pixels; at most " +
+                             std::to_string(largestSide) + "x" + std::to_string(largestSide) +
+                             " are supported");
+}
 
 std::string seconds3(double value) {
     char buffer[64];
@@ -144,18 +154,18 @@ int refuseOtherInputs(AVFormatContext*, AVIOContext**, const char*, int, AVDicti
 Expected<std::unique_ptr<ByteReader>> openRegularFile(const std::string& path) {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
-        return videoError(2, "cannot open " + quoted(path) + ": " + errorText(AVERROR(errno)));
+        return cannotOpen(path, errorText(AVERROR(errno)));
     }
     auto reader = std::make_unique<FileReader>(descriptor);
     struct stat status {};
     if (::fstat(descriptor, &status) != 0) {
-        return videoError(2, "cannot open " + quoted(path) + ": " + errorText(AVERROR(errno)));
+        return cannotOpen(path, errorText(AVERROR(errno)));
     }
     if (S_ISDIR(status.st_mode)) {
-        return videoError(2, "cannot open " + quoted(path) + ": " + errorText(AVERROR(EISDIR)));
+        return cannotOpen(path, errorText(AVERROR(EISDIR)));
     }
     if (!S_ISREG(status.st_mode)) {
-        return videoError(2, "cannot open " + quoted(path) + ": not a regular file");
+        return cannotOpen(path, "not a regular file");
     }
     const int flags = ::fcntl(descriptor, F_GETFL);
     if (flags >= 0) ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
@@ -181,12 +191,16 @@ private:
     Expected<void> openDecoder();
     bool shouldSeek(double seconds) const;
     bool seekTo(double seconds);
+    bool seekFurtherBack(double earliest);
     Expected<void> decodeUntil(double seconds, double earliest);
     Expected<void> feedPacket(double seconds, double earliest);
     bool landsTooLate(const AVPacket& packet, double seconds, double earliest);
     Expected<void> accept(double seconds, double earliest);
     Expected<TimedFrame> deliver(const Held& held);
     std::unexpected<Error> noFrameNear(double seconds) const;
+    std::unexpected<Error> decodeError(int code) const {
+        return videoError(7, "cannot decode " + quoted(name_) + ": " + errorText(code));
+    }
 
     double secondsOf(std::int64_t timestamp) const {
         return double(timestamp - origin_) * timeBase_.num / timeBase_.den;
@@ -237,8 +251,6 @@ private:
     bool landingAtStart_ = false;  // from the very start: any keyframe will do
     double backoff_ = 0.0;          // seconds before the window the last seek aimed at
     std::optional<double> lastEnd_;   // end of the last decoded frame
-    std::optional<double> deliveredSeconds_;
-    Frame delivered_;  // the last frame handed out, for a request that resolves to it again
 };
 
 Expected<void> FfmpegFrameSource::open() {
@@ -248,20 +260,20 @@ Expected<void> FfmpegFrameSource::open() {
 
     constexpr int bufferSize = 1 << 16;
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(bufferSize));
-    if (!buffer) return videoError(2, "cannot open " + quoted(name_) + ": " + errorText(AVERROR(ENOMEM)));
+    if (!buffer) return cannotOpen(name_, errorText(AVERROR(ENOMEM)));
     io_.reset(avio_alloc_context(buffer, bufferSize, 0, reader_.get(), &readBytes, nullptr, &seekBytes));
     if (!io_) {
         av_free(buffer);
-        return videoError(2, "cannot open " + quoted(name_) + ": " + errorText(AVERROR(ENOMEM)));
+        return cannotOpen(name_, errorText(AVERROR(ENOMEM)));
     }
 
     AVFormatContext* input = avformat_alloc_context();
-    if (!input) return videoError(2, "cannot open " + quoted(name_) + ": " + errorText(AVERROR(ENOMEM)));
+    if (!input) return cannotOpen(name_, errorText(AVERROR(ENOMEM)));
     input->pb = io_.get();
     input->io_open = &refuseOtherInputs;
     // On failure the input is freed by FFmpeg itself.
     int rc = avformat_open_input(&input, name_.c_str(), nullptr, nullptr);
-    if (rc < 0) return videoError(2, "cannot open " + quoted(name_) + ": " + errorText(rc));
+    if (rc < 0) return cannotOpen(name_, errorText(rc));
     input_.reset(input);
 
     // Probing decodes a few frames of each stream: the same size limit applies there.
@@ -332,10 +344,7 @@ Expected<void> FfmpegFrameSource::open() {
 Expected<void> FfmpegFrameSource::openDecoder() {
     const AVCodecParameters* parameters = stream_->codecpar;
     if (parameters->width > largestSide || parameters->height > largestSide) {
-        return videoError(5, quoted(name_) + " has pictures of " + std::to_string(parameters->width) +
-                                 "x" + std::to_string(parameters->height) + " pixels; at most " +
-                                 std::to_string(largestSide) + "x" + std::to_string(largestSide) +
-                                 " are supported");
+        return tooLarge(name_, parameters->width, parameters->height);
     }
     const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
     if (!codec) {
@@ -436,6 +445,13 @@ bool FfmpegFrameSource::seekTo(double seconds) {
     return true;
 }
 
+// After a landing that cannot serve the window: twice as far back before it as the last try
+// (1 s the first time), or the start if that fails.
+bool FfmpegFrameSource::seekFurtherBack(double earliest) {
+    backoff_ = backoff_ > 0.0 ? backoff_ * 2.0 : 1.0;
+    return seekTo(earliest - backoff_) || seekTo(0.0);
+}
+
 Expected<void> FfmpegFrameSource::decodeUntil(double seconds, double earliest) {
     while ((held_.empty() || held_.back().seconds < seconds) && !drained_) {
         const int rc = avcodec_receive_frame(decoder_.get(), picture_.get());
@@ -446,7 +462,7 @@ Expected<void> FfmpegFrameSource::decodeUntil(double seconds, double earliest) {
         } else if (rc == AVERROR_EOF || rc == AVERROR(EAGAIN)) {
             drained_ = true;
         } else if (rc != AVERROR_INVALIDDATA) {  // a damaged frame is passed over
-            return videoError(7, "cannot decode " + quoted(name_) + ": " + errorText(rc));
+            return decodeError(rc);
         }
     }
     return {};
@@ -458,8 +474,7 @@ Expected<void> FfmpegFrameSource::decodeUntil(double seconds, double earliest) {
 bool FfmpegFrameSource::landsTooLate(const AVPacket& packet, double seconds, double earliest) {
     const std::int64_t shown = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
     if (landingAtStart_ || shown == AV_NOPTS_VALUE || !(secondsOf(shown) > seconds)) return false;
-    backoff_ = backoff_ > 0.0 ? backoff_ * 2.0 : 1.0;
-    if (seekTo(earliest - backoff_) || seekTo(0.0)) return true;
+    if (seekFurtherBack(earliest)) return true;
     landing_ = false;  // cannot go back: take what there is
     return false;
 }
@@ -473,13 +488,12 @@ Expected<void> FfmpegFrameSource::feedPacket(double seconds, double earliest) {
                 return videoError(7, "cannot read " + quoted(name_) + ": " + errorText(rc));
             }
             if (landing_ && !landingAtStart_) {  // no keyframe after where the seek landed
-                backoff_ = backoff_ > 0.0 ? backoff_ * 2.0 : 1.0;
-                if (seekTo(earliest - backoff_) || seekTo(0.0)) continue;
+                if (seekFurtherBack(earliest)) continue;
             }
             inputEnded_ = true;
             rc = avcodec_send_packet(decoder_.get(), nullptr);  // let the decoder give what it holds
             if (rc < 0 && rc != AVERROR_EOF) {
-                return videoError(7, "cannot decode " + quoted(name_) + ": " + errorText(rc));
+                return decodeError(rc);
             }
             return {};
         }
@@ -521,7 +535,7 @@ Expected<void> FfmpegFrameSource::feedPacket(double seconds, double earliest) {
         rc = avcodec_send_packet(decoder_.get(), packet);
         av_packet_unref(packet);
         if (rc < 0 && rc != AVERROR_INVALIDDATA) {  // a damaged packet is passed over
-            return videoError(7, "cannot decode " + quoted(name_) + ": " + errorText(rc));
+            return decodeError(rc);
         }
         return {};
     }
@@ -530,11 +544,9 @@ Expected<void> FfmpegFrameSource::feedPacket(double seconds, double earliest) {
 Expected<void> FfmpegFrameSource::accept(double seconds, double earliest) {
     AVFrame* picture = picture_.get();
     if (picture->width > largestSide || picture->height > largestSide) {
-        const std::string size = std::to_string(picture->width) + "x" + std::to_string(picture->height);
+        auto refused = tooLarge(name_, picture->width, picture->height);
         av_frame_unref(picture);
-        return videoError(5, quoted(name_) + " has pictures of " + size + " pixels; at most " +
-                                 std::to_string(largestSide) + "x" + std::to_string(largestSide) +
-                                 " are supported");
+        return refused;
     }
     std::int64_t timestamp = picture->best_effort_timestamp;
     if (timestamp == AV_NOPTS_VALUE) timestamp = picture->pts;
@@ -560,7 +572,7 @@ Expected<void> FfmpegFrameSource::accept(double seconds, double earliest) {
     FrameOwner taken(av_frame_alloc());
     if (!taken) {
         av_frame_unref(picture);
-        return videoError(7, "cannot decode " + quoted(name_) + ": " + errorText(AVERROR(ENOMEM)));
+        return decodeError(AVERROR(ENOMEM));
     }
     av_frame_move_ref(taken.get(), picture);
     held_.push_back(Held{std::move(taken), at});
@@ -568,13 +580,10 @@ Expected<void> FfmpegFrameSource::accept(double seconds, double earliest) {
 }
 
 Expected<TimedFrame> FfmpegFrameSource::deliver(const Held& held) {
-    if (deliveredSeconds_ == held.seconds) return TimedFrame{delivered_, held.seconds};
     const AVRational sampleAspect =
         av_guess_sample_aspect_ratio(input_.get(), stream_, held.picture.get());
     auto frame = converter_->convert(*held.picture, sampleAspect);
     if (!frame) return std::unexpected(std::move(frame.error()));
-    delivered_ = *frame;
-    deliveredSeconds_ = held.seconds;
     return TimedFrame{std::move(*frame), held.seconds};
 }
 

@@ -138,7 +138,7 @@ std::vector<std::uint8_t> reorient(const std::uint8_t* bgr, std::size_t lineByte
 Expected<Frame> PictureConverter::convert(const AVFrame& picture, AVRational sampleAspect) {
     const auto format = AVPixelFormat(picture.format);
     if (picture.width <= 0 || picture.height <= 0 || format == AV_PIX_FMT_NONE) {
-        return fail("AutoFramingVideo", 6,
+        return fail(videoErrorDomain, 6,
                     "cannot convert a picture of '" + videoName_ + "': it has no size or format");
     }
     const Size upright =
@@ -155,7 +155,7 @@ Expected<Frame> PictureConverter::convert(const AVFrame& picture, AVRational sam
                                      stored.height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
                                      nullptr, nullptr));
         if (!scaler_) {
-            return fail("AutoFramingVideo", 6,
+            return fail(videoErrorDomain, 6,
                         "cannot convert the pictures of '" + videoName_ + "' from " +
                             describe(source, picture.width, picture.height) + " to " +
                             describe(AV_PIX_FMT_BGR24, stored.width, stored.height));
@@ -174,7 +174,7 @@ Expected<Frame> PictureConverter::convert(const AVFrame& picture, AVRational sam
     const int rows = sws_scale(scaler_.get(), picture.data, picture.linesize, 0, picture.height,
                                planes, lineSizes);
     if (rows != stored.height) {
-        return fail("AutoFramingVideo", 6,
+        return fail(videoErrorDomain, 6,
                     "cannot convert a picture of '" + videoName_ + "' from " +
                         describe(format, picture.width, picture.height) + " to " +
                         describe(AV_PIX_FMT_BGR24, stored.width, stored.height));

@@ -10,6 +10,9 @@
 
 namespace autoframe::ffmpeg {
 
+// The error domain of everything that goes wrong reading a video.
+inline constexpr const char* videoErrorDomain = "AutoFramingVideo";
+
 // Where a stored pixel (p, q) is shown: x = a·p + c·q, y = b·p + d·q, moved so that the picture
 // starts at (0, 0). Each entry is −1, 0 or 1: quarter turns and mirrors only.
 struct Orientation {

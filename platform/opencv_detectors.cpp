@@ -45,6 +45,16 @@ struct Candidate {
     float score;
 };
 
+// The box that cell k of a grid `columns` wide at `stride` predicts from its four numbers: the
+// centre's offset from the cell's corner and the log of the size, both in cells.
+cv::Rect2d cellBox(int k, int columns, int stride, const float* b) {
+    const double cx = (k % columns + b[0]) * stride;
+    const double cy = (k / columns + b[1]) * stride;
+    const double w = std::exp(b[2]) * stride;
+    const double h = std::exp(b[3]) * stride;
+    return {cx - w / 2, cy - h / 2, w, h};
+}
+
 // One ONNX network run over whole frames: loads lazily, pads the (possibly resized) frame to
 // multiples of 32 into an input blob kept across frames, and keeps the best boxes after NMS.
 // Subclasses decode the raw outputs.
@@ -255,12 +265,7 @@ private:
                 const float score = std::sqrt(std::clamp(clsData[k], 0.0f, 1.0f) *
                                               std::clamp(objData[k], 0.0f, 1.0f));
                 if (!(score >= threshold)) continue;
-                const float* b = bboxData + 4 * k;
-                const double cx = (k % columns + b[0]) * stride;
-                const double cy = (k / columns + b[1]) * stride;
-                const double w = std::exp(b[2]) * stride;
-                const double h = std::exp(b[3]) * stride;
-                into.push_back({cv::Rect2d(cx - w / 2, cy - h / 2, w, h), score});
+                into.push_back({cellBox(k, columns, stride, bboxData + 4 * k), score});
             }
         }
         return std::nullopt;
@@ -303,11 +308,7 @@ private:
             for (int k = 0; k < cells; ++k, row += rowLength) {
                 const float score = row[4] * row[5];
                 if (!(score >= threshold)) continue;
-                const double cx = (k % columns + row[0]) * stride;
-                const double cy = (k / columns + row[1]) * stride;
-                const double w = std::exp(row[2]) * stride;
-                const double h = std::exp(row[3]) * stride;
-                into.push_back({cv::Rect2d(cx - w / 2, cy - h / 2, w, h), score});
+                into.push_back({cellBox(k, columns, stride, row), score});
             }
         }
         return std::nullopt;
