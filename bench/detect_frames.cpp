@@ -16,7 +16,7 @@
 #include "analysis/detection.h"
 #include "analysis/signature.h"
 #include "platform/models.h"
-#include "platform/opencv_detectors.h"
+#include "platform/onnx_detectors.h"
 #include "results/json.h"
 
 namespace {
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    auto detectors = autoframe::makeOpenCvDetectors(autoframe::faceModel(),
+    auto detectors = autoframe::makeOnnxDetectors(autoframe::faceModel(),
                                                     autoframe::humanModel(), faces, humans);
 
     frame.bgr.resize(std::size_t(frame.width) * std::size_t(frame.height) * 3);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/ffmpeg_frame_source.h"
-#include "platform/opencv_detectors.h"
+#include "platform/onnx_detectors.h"
 #include "platform/real_services.h"
 
 namespace {
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     if (argc > 7) settings.seekForward = std::atoi(argv[7]) != 0;
 
     auto source = autoframe::openFfmpegFrameSource(clip, settings);
-    auto detectors = mode == "detect" ? autoframe::makeOpenCvDetectors() : nullptr;
+    auto detectors = mode == "detect" ? autoframe::makeOnnxDetectors() : nullptr;
     if (mode != "source" && !detectors) return usage();
 
     int frames = 0;

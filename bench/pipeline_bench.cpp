@@ -10,7 +10,7 @@
 #include <string>
 
 #include "driver/sampling_loop.h"
-#include "platform/opencv_detectors.h"
+#include "platform/onnx_detectors.h"
 #include "platform/prefetching_frame_source.h"
 #include "results/json.h"
 
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     const RunParameters parameters{argv[1], std::atof(argv[2]), std::atof(argv[3]),
                                    std::atof(argv[4])};
     const int rounds = argc == 6 ? std::atoi(argv[5]) : 1;
-    auto detectors = makeOpenCvDetectors();
+    auto detectors = makeOnnxDetectors();
     {
         auto source = openFrameSource(parameters.video);
         auto first = source->frameAt(parameters.from);

@@ -338,7 +338,7 @@ private:
 }  // namespace
 
 std::unique_ptr<Detectors> makeOpenCvDetectors() {
-    return makeOpenCvDetectors(faceModel(), humanModel());
+    return makeOpenCvDetectors(openCvFaceModel(), openCvHumanModel());
 }
 
 std::unique_ptr<Detectors> makeOpenCvDetectors(std::span<const std::byte> faceModel,

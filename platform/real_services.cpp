@@ -5,7 +5,7 @@ extern "C" {
 }
 #include <opencv2/core/utils/logger.hpp>
 
-#include "platform/opencv_detectors.h"
+#include "platform/onnx_detectors.h"
 
 namespace autoframe {
 
@@ -13,7 +13,7 @@ std::unique_ptr<FrameSource> RealServices::openFrameSource(const std::string& pa
     return autoframe::openFrameSource(path);
 }
 
-std::unique_ptr<Detectors> RealServices::makeDetectors() { return makeOpenCvDetectors(); }
+std::unique_ptr<Detectors> RealServices::makeDetectors() { return makeOnnxDetectors(); }
 
 void silenceLibraries() {
     av_log_set_level(AV_LOG_QUIET);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building and testing autoframe needs on Debian 12 (run as root). Idempotent:
-# packages already present are not fetched again.
+# Installs what building and testing autoframe needs on Debian 12 (run as root for the Debian
+# packages and the locale) and ONNX Runtime's library into .deps/. Idempotent: what is already
+# present is not fetched again.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,8 @@ packages=(
   clang-19 libclang-rt-19-dev
   locales time
 )
+# npm fetches ONNX Runtime's library (below); Node.js usually comes with the machine.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,3 +31,6 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen >/dev/null
 fi
+
+# ONNX Runtime's CPU library, from the npm registry, checked by sha256 (scripts/fetch-onnxruntime.sh).
+bash "$(dirname "$0")/fetch-onnxruntime.sh"

@@ -1,4 +1,4 @@
-// The OpenCV detectors on the models built into the binary, on real pictures (Debian's opencv-doc
+// The detectors on the models built into the binary, on real pictures (Debian's opencv-doc
 // examples, installed by scripts/setup.sh), and their failures.
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/models.h"
-#include "platform/opencv_detectors.h"
+#include "platform/onnx_detectors.h"
 #include "platform/real_services.h"
 #include "tests/support.h"
 
@@ -114,15 +114,15 @@ std::string describe(const Detections& d) {
     return text.str();
 }
 
-class OpenCvDetectors : public ::testing::Test {
+class OnnxDetectors : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { silenceLibraries(); }
-    std::unique_ptr<autoframe::Detectors> detectors = makeOpenCvDetectors();
+    std::unique_ptr<autoframe::Detectors> detectors = makeOnnxDetectors();
 };
 
 // Boxes labelled by hand on the pictures, in pixels: required ones must be found, optional ones
 // may be, and nothing else may be found.
-TEST_F(OpenCvDetectors, FindThePeopleInPictures) {
+TEST_F(OnnxDetectors, FindThePeopleInPictures) {
     struct Case {
         const char* picture;
         std::vector<Rect> faces, optionalFaces;
@@ -160,7 +160,7 @@ TEST_F(OpenCvDetectors, FindThePeopleInPictures) {
     }
 }
 
-TEST_F(OpenCvDetectors, FindNobodyInPicturesWithoutPeople) {
+TEST_F(OnnxDetectors, FindNobodyInPicturesWithoutPeople) {
     for (const char* name : {"fruits.jpg", "stuff.jpg", "home.jpg", "building.jpg"}) {
         SCOPED_TRACE(name);
         auto found = detectors->detect(picture(name));
@@ -172,7 +172,7 @@ TEST_F(OpenCvDetectors, FindNobodyInPicturesWithoutPeople) {
 
 // The networks run on sides padded to multiples of 32: frames of any size work, and a frame of
 // another size in between (new blob shape, other padding) leaves the next result unchanged.
-TEST_F(OpenCvDetectors, HandleEverySizeAndReuseTheirBuffers) {
+TEST_F(OnnxDetectors, HandleEverySizeAndReuseTheirBuffers) {
     const Frame people = picture("basketball1.png");
     ASSERT_EQ(people.width, 640);
     auto first = detectors->detect(people);
@@ -211,7 +211,7 @@ TEST_F(OpenCvDetectors, HandleEverySizeAndReuseTheirBuffers) {
     EXPECT_EQ(describe(*again), describe(*first));
 }
 
-TEST_F(OpenCvDetectors, EmptyFrameFindsNothingAndShortBufferFails) {
+TEST_F(OnnxDetectors, EmptyFrameFindsNothingAndShortBufferFails) {
     auto empty = detectors->detect(Frame{});
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->faces.empty());
@@ -244,7 +244,7 @@ TEST(DetectorModels, ThatCannotLoadFailTheDetection) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto detectors = makeOpenCvDetectors(c.face, c.human);
+        auto detectors = makeOnnxDetectors(c.face, c.human);
         ::testing::internal::CaptureStderr();
         auto found = detectors->detect(grayFrame(64, 48, 0));
         auto again = detectors->detect(grayFrame(64, 48, 0));

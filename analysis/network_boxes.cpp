@@ -1,0 +1,134 @@
+#include "analysis/network_boxes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace autoframe {
+namespace {
+
+int roundUpTo32(int value) { return (value + 31) / 32 * 32; }
+
+std::size_t gridCells(Size input, int stride) {
+    return std::size_t(input.width / stride) * std::size_t(input.height / stride);
+}
+
+std::string sizeText(Size size) {
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+bool finite(const PixelBox& box) {
+    return std::isfinite(box.left) && std::isfinite(box.top) && std::isfinite(box.width) &&
+           std::isfinite(box.height);
+}
+
+}  // namespace
+
+InputLayout inputLayout(Size frame, double inputScale) {
+    Size scaled = frame;
+    if (inputScale != 1.0) {
+        scaled = {std::max(1, int(std::lround(frame.width * inputScale))),
+                  std::max(1, int(std::lround(frame.height * inputScale)))};
+    }
+    return {scaled, {std::max(minimumInputSide, roundUpTo32(scaled.width)),
+                     std::max(minimumInputSide, roundUpTo32(scaled.height))}};
+}
+
+Candidate cellBox(int cell, int columns, int stride, const float* offsets, float score) {
+    const double cx = (cell % columns + offsets[0]) * stride;
+    const double cy = (cell / columns + offsets[1]) * stride;
+    const double w = std::exp(offsets[2]) * stride;
+    const double h = std::exp(offsets[3]) * stride;
+    return {cx - w / 2, cy - h / 2, w, h, score};
+}
+
+std::optional<std::string> decodeYuNet(const std::array<YuNetLevel, 3>& levels, Size input,
+                                       float threshold, std::vector<Candidate>& into) {
+    for (std::size_t level = 0; level < strides.size(); ++level) {
+        const int stride = strides[level];
+        const int columns = input.width / stride;
+        const std::size_t cells = gridCells(input, stride);
+        const YuNetLevel& outputs = levels[level];
+        if (outputs.cls.size() != cells || outputs.obj.size() != cells ||
+            outputs.bbox.size() != cells * 4) {
+            return "the stride " + std::to_string(stride) + " outputs do not hold " +
+                   std::to_string(cells) + " cells for an input of " + sizeText(input);
+        }
+        for (std::size_t k = 0; k < cells; ++k) {
+            const float score = std::sqrt(std::clamp(outputs.cls[k], 0.0f, 1.0f) *
+                                          std::clamp(outputs.obj[k], 0.0f, 1.0f));
+            if (!(score >= threshold)) continue;
+            into.push_back(cellBox(int(k), columns, stride, &outputs.bbox[4 * k], score));
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> decodeYoloxPeople(std::span<const float> rows, Size input,
+                                             float threshold, std::vector<Candidate>& into) {
+    std::size_t cellsInAll = 0;
+    for (const int stride : strides) cellsInAll += gridCells(input, stride);
+    if (rows.size() != cellsInAll * yoloxRowLength) {
+        return "the output does not hold " + std::to_string(cellsInAll) + " rows of " +
+               std::to_string(yoloxRowLength) + " values for an input of " + sizeText(input);
+    }
+    const float* row = rows.data();
+    for (const int stride : strides) {
+        const int columns = input.width / stride;
+        const std::size_t cells = gridCells(input, stride);
+        for (std::size_t k = 0; k < cells; ++k, row += yoloxRowLength) {
+            const float score = row[4] * row[5];
+            if (!(score >= threshold)) continue;
+            into.push_back(cellBox(int(k), columns, stride, row, score));
+        }
+    }
+    return std::nullopt;
+}
+
+double overlap(const PixelBox& a, const PixelBox& b) {
+    if (a.width <= 0 || a.height <= 0 || b.width <= 0 || b.height <= 0) return 0.0;
+    const double w = std::min(a.left + a.width, b.left + b.width) - std::max(a.left, b.left);
+    const double h = std::min(a.top + a.height, b.top + b.height) - std::max(a.top, b.top);
+    if (w <= 0 || h <= 0) return 0.0;
+    const double common = w * h;
+    return common / (a.width * a.height + b.width * b.height - common);
+}
+
+std::vector<std::size_t> suppressOverlaps(std::span<const PixelBox> boxes, float nmsThreshold) {
+    std::vector<std::size_t> order(boxes.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return boxes[a].confidence > boxes[b].confidence;
+    });
+    std::vector<std::size_t> kept;
+    for (const std::size_t i : order) {
+        const bool clear = std::none_of(kept.begin(), kept.end(), [&](std::size_t k) {
+            return overlap(boxes[i], boxes[k]) > nmsThreshold;
+        });
+        if (clear) kept.push_back(i);
+    }
+    return kept;
+}
+
+std::vector<PixelBox> frameBoxes(std::span<const Candidate> candidates, Size frame,
+                                 const InputLayout& layout, const NetSettings& settings) {
+    const double toFrameX = double(frame.width) / layout.scaled.width;
+    const double toFrameY = double(frame.height) / layout.scaled.height;
+    std::vector<PixelBox> boxes;
+    boxes.reserve(candidates.size());
+    for (const Candidate& c : candidates) {
+        const PixelBox box{c.left * toFrameX, c.top * toFrameY, c.width * toFrameX,
+                           c.height * toFrameY, c.score};
+        // A degenerate input (e.g. one row of pixels) can overflow exp() into infinite sizes.
+        // Too small boxes go before suppression so that they suppress nothing.
+        if (!finite(box) || box.height < settings.minHeight) continue;
+        boxes.push_back(box);
+    }
+    std::vector<PixelBox> kept;
+    for (const std::size_t i : suppressOverlaps(boxes, settings.nmsThreshold)) {
+        kept.push_back(boxes[i]);
+    }
+    return kept;
+}
+
+}  // namespace autoframe
