@@ -6,22 +6,21 @@
 #
 #   bench/evaluate_detection.sh <video.mp4> [name=value ...]   (settings: see detect_frames.cpp)
 #
-# Needs the libraries built in $BUILD (default build-det): ninja -C build-det autoframe_logic.
+# Needs bench/detect_frames built in $BUILD (default build).
 # Writes <video>.detect.json next to the video (or to $OUT) and prints evaluate.py's report.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/${BUILD:-build-det}
+build=$root/${BUILD:-build}
 bench=${BENCH_DIR:-$root/../shared/bench}
 video=$1
 shift
 gt=${video%.mp4}.gt.json
 out=${OUT:-${video%.mp4}.detect.json}
 
-tool=$build/detect_frames
-if [[ ! -x $tool || $tool -ot $root/bench/detect_frames.cpp || $tool -ot $build/libautoframe_platform.a ]]; then
-  c++ -std=c++23 -O2 -DNDEBUG -I"$root" $(pkg-config --cflags-only-I opencv4 | sed 's/-I/-isystem /g') -o "$tool" \
-    "$root/bench/detect_frames.cpp" "$build/libautoframe_logic.a" "$build/libautoframe_platform.a" \
-    "$build/libautoframe_models.a" $(pkg-config --libs opencv4 libavformat libavcodec libswscale libavutil)
+tool=$build/bench/detect_frames
+if [[ ! -x $tool ]]; then
+  echo "evaluate_detection: build $tool first (cmake --build $build --target detect_frames)" >&2
+  exit 1
 fi
 
 # Display size (rotation applied), reduced to fit 960 x 960 with the aspect kept, even sides.

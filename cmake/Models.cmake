@@ -6,9 +6,7 @@
 # the files; scripts/fetch-models.sh downloads the same files).
 set(autoframe_model_list
   "faceModel|yunet_n_dynamic.onnx|104ee26c71d5c270ce79a6b3dced91c91013260d29a6bf18f9296c5b8c4c2b12"
-  "humanModel|yolox_nano_dynamic.onnx|445e70de1c9b17c53bebdb7c999a9b6a2262e0251b62131e31d2144685072148"
-  "openCvFaceModel|yunet_n_640_640.onnx|25a606a145a5b6d7271ae138fbd00eba91dad8b83222ae3f2c7ecd0f4a7b0e31"
-  "openCvHumanModel|yolox_nano.onnx|695e750a5d5754bb5a8d5325643b59282191a7e7a564e435a415fd3c578eab14")
+  "humanModel|yolox_nano_dynamic.onnx|445e70de1c9b17c53bebdb7c999a9b6a2262e0251b62131e31d2144685072148")
 
 set(autoframe_models_out "${CMAKE_BINARY_DIR}/models")
 file(MAKE_DIRECTORY "${autoframe_models_out}")

@@ -9,8 +9,5 @@ namespace autoframe {
 // Inputs of any height and width.
 std::span<const std::byte> faceModel();   // YuNet-n face detector, ONNX
 std::span<const std::byte> humanModel();  // YOLOX-nano COCO detector, ONNX
-// The same networks with fixed input sizes, as OpenCV's dnn module reads them.
-std::span<const std::byte> openCvFaceModel();
-std::span<const std::byte> openCvHumanModel();
 
 }  // namespace autoframe
