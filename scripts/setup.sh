@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang-19 libclang-rt-19-dev
   locales time
+  chromium
 )
 
 missing=()
