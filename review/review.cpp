@@ -5,10 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <numeric>
-#include <sstream>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <opencv2/core.hpp>
@@ -26,13 +25,28 @@ constexpr const char* domain = "AutoFramingReview";
 
 std::string quoted(const std::string& name) { return "'" + name + "'"; }
 
+// The whole file; a pipe is read to its end (the samples may come from the helper directly).
 Expected<std::string> readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return fail(domain, 2, "cannot read " + quoted(path) + ": " + std::strerror(errno));
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) return fail(domain, 2, "cannot read " + quoted(path) + ": " + std::strerror(errno));
-    return std::move(bytes).str();
+    const auto cannot = [&] {
+        return fail(domain, 2, "cannot read " + quoted(path) + ": " + std::strerror(errno));
+    };
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return cannot();
+    std::string bytes;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(descriptor, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            auto error = cannot();
+            ::close(descriptor);
+            return error;
+        }
+        bytes.append(buffer, std::size_t(n));
+    }
+    ::close(descriptor);
+    return bytes;
 }
 
 // Writes a file beside `path` and renames it into place, so that `path` is whole or untouched.

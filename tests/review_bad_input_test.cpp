@@ -77,6 +77,8 @@ TEST_F(ReviewBadInput, FailsWithOneLineAndLeavesNoPage) {
         {"four arguments", {v, good, page, "extra"}, usage},
         {"missing samples file", {v, dir + "/none.json", page},
          "Review failed: cannot read '" + dir + "/none.json': No such file or directory\n"},
+        {"samples file a folder", {v, dir, page},
+         "Review failed: cannot read '" + dir + "': Is a directory\n"},
         {"samples cut short", {v, dir + "/cut.json", page},
          "Review failed: '" + dir + "/cut.json' is not a list of samples: byte " +
              std::to_string(sample(0).size() + 2) +
