@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang-19 libclang-rt-19-dev
   locales time
+  chromium
 )
 # npm fetches ONNX Runtime's library (below); Node.js usually comes with the machine.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

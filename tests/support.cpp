@@ -52,7 +52,12 @@ bool drain(int outFd, int errFd, std::string& out, std::string& err,
 
 HelperRun runHelper(const std::vector<std::string>& arguments,
                     const std::map<std::string, std::string>& environment, int limitSeconds) {
-    std::vector<std::string> argvText{AUTOFRAME_HELPER};
+    return runProgram(AUTOFRAME_HELPER, arguments, environment, limitSeconds);
+}
+
+HelperRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::map<std::string, std::string>& environment, int limitSeconds) {
+    std::vector<std::string> argvText{program};
     argvText.insert(argvText.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& a : argvText) argv.push_back(a.data());

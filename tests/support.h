@@ -27,6 +27,11 @@ HelperRun runHelper(const std::vector<std::string>& arguments,
                     const std::map<std::string, std::string>& environment = {},
                     int limitSeconds = 300);
 
+// The same for any program, given by its path.
+HelperRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::map<std::string, std::string>& environment = {},
+                     int limitSeconds = 300);
+
 // Runs a shell command; true when it exits 0. For making fixtures with the ffmpeg command.
 bool runShell(const std::string& command);
 

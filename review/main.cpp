@@ -1,0 +1,10 @@
+#include "platform/posix_process.h"
+#include "platform/real_services.h"
+#include "review/review.h"
+
+int main(int argc, char** argv) {
+    autoframe::silenceLibraries();
+    autoframe::PosixProcess process(argc, argv);
+    return autoframe::review::finishReview(
+        autoframe::review::makeReviewPage(process.arguments()), process);
+}
