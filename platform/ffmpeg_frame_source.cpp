@@ -1,6 +1,5 @@
 #include "platform/ffmpeg_frame_source.h"
 
-#include <charconv>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -12,6 +11,7 @@
 #include "platform/ffmpeg_picture.h"
 #include "platform/ffmpeg_video_stream.h"
 #include "platform/held_frames.h"
+#include "platform/number_text.h"
 #include "platform/seek_policy.h"
 #include "platform/stream_clock.h"
 
@@ -20,12 +20,8 @@ namespace {
 
 using namespace ffmpeg;
 
-std::string seconds3(double value) {
-    char buffer[64];
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("?");
-}
+// Seconds in error descriptions: to the millisecond.
+std::string millisecondsText(double seconds) { return numberText(seconds, 3); }
 
 // Decodes the chosen video stream on demand: opens at the first request, seeks forward when that
 // skips decoding, and keeps the decoded frames that may still answer a request.
@@ -50,9 +46,9 @@ private:
     bool takesPacket(const AVPacket& packet, double seconds, double earliest);
     Expected<void> sendPacket(AVPacket& packet, double seconds, double earliest);
     Expected<void> endInput();
-    Expected<void> accept(double seconds, double earliest);
+    Expected<void> holdDecodedPicture(double seconds, double earliest);
     std::optional<double> shownSeconds(const AVFrame& picture);
-    Expected<TimedFrame> deliver(const Held& held);
+    Expected<TimedFrame> convertHeld(const Held& held);
     std::unexpected<Error> noFrameNear(double seconds) const;
     std::unexpected<Error> decodeError(int code) const {
         return cannotDecode(7, name_, errorText(code));
@@ -144,7 +140,7 @@ Expected<TimedFrame> FfmpegFrameSource::frameAt(double seconds) {
     }
     const Held* nearest = held_.nearest(seconds, toleranceSeconds);
     if (!nearest) return noFrameNear(seconds);
-    return deliver(*nearest);
+    return convertHeld(*nearest);
 }
 
 // Moves the demuxer to the keyframe at or before `seconds` and starts decoding afresh there.
@@ -172,7 +168,7 @@ Expected<void> FfmpegFrameSource::decodeUntil(double seconds, double earliest) {
     while (held_.needsMore(seconds) && !drained_) {
         const int rc = avcodec_receive_frame(decoder_.get(), picture_.get());
         if (rc == 0) {
-            if (auto accepted = accept(seconds, earliest); !accepted) return accepted;
+            if (auto held = holdDecodedPicture(seconds, earliest); !held) return held;
         } else if (rc == AVERROR(EAGAIN) && !inputEnded_) {
             if (auto fed = feedPacket(seconds, earliest); !fed) return fed;
         } else if (rc == AVERROR_EOF || rc == AVERROR(EAGAIN)) {
@@ -236,7 +232,8 @@ Expected<void> FfmpegFrameSource::endInput() {
     return {};
 }
 
-Expected<void> FfmpegFrameSource::accept(double seconds, double earliest) {
+// Keeps the picture just decoded if it may answer the request, with its time.
+Expected<void> FfmpegFrameSource::holdDecodedPicture(double seconds, double earliest) {
     AVFrame* picture = picture_.get();
     if (picture->width > largestSide || picture->height > largestSide) {
         auto refused = tooLarge(name_, picture->width, picture->height);
@@ -270,7 +267,8 @@ std::optional<double> FfmpegFrameSource::shownSeconds(const AVFrame& picture) {
     return clock_.secondsOf(timestamp);
 }
 
-Expected<TimedFrame> FfmpegFrameSource::deliver(const Held& held) {
+// The held picture as an upright frame, with its time.
+Expected<TimedFrame> FfmpegFrameSource::convertHeld(const Held& held) {
     const AVRational sampleAspect =
         av_guess_sample_aspect_ratio(input_.format.get(), stream_, held.picture.get());
     auto frame = converter_->convert(*held.picture, sampleAspect);
@@ -279,12 +277,12 @@ Expected<TimedFrame> FfmpegFrameSource::deliver(const Held& held) {
 }
 
 std::unexpected<Error> FfmpegFrameSource::noFrameNear(double seconds) const {
-    std::string text = "no frame within " + seconds3(toleranceSeconds) + " s of " +
-                       seconds3(seconds) + " s in " + quoted(name_);
+    std::string text = "no frame within " + millisecondsText(toleranceSeconds) + " s of " +
+                       millisecondsText(seconds) + " s in " + quoted(name_);
     if (!held_.empty() && held_.latest().seconds > seconds) {
-        text += "; the next frame is at " + seconds3(held_.latest().seconds) + " s";
+        text += "; the next frame is at " + millisecondsText(held_.latest().seconds) + " s";
     } else if (drained_ && held_.end()) {
-        text += "; the video ends at " + seconds3(*held_.end()) + " s";
+        text += "; the video ends at " + millisecondsText(*held_.end()) + " s";
     } else if (drained_) {
         text += "; the video has no frames";
     }

@@ -38,7 +38,7 @@ AVPixelFormat withoutRangeInName(AVPixelFormat format) {
 // into such a field (MPEG-2 puts any 8-bit matrix code in `colorspace`), so the field may hold
 // a value outside its enumeration, which must not be read as the enumeration type.
 template <class Enumeration>
-int numberIn(const Enumeration& field) {
+int storedNumber(const Enumeration& field) {
     std::underlying_type_t<Enumeration> value;
     std::memcpy(&value, &field, sizeof value);
     return int(value);
@@ -50,7 +50,7 @@ bool isFullRange(const AVFrame& picture) {
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
     const bool yuv = descriptor && !(descriptor->flags & AV_PIX_FMT_FLAG_RGB) &&
                      descriptor->nb_components >= 3;
-    const int range = numberIn(picture.color_range);
+    const int range = storedNumber(picture.color_range);
     if (!yuv) return range != AVCOL_RANGE_MPEG;  // gray and RGB: full unless told
     return range == AVCOL_RANGE_JPEG;
 }
@@ -58,7 +58,7 @@ bool isFullRange(const AVFrame& picture) {
 // The scaler's coefficient set for the picture's colour space; unspecified ones are taken as
 // BT.709 for HD sizes and BT.601 below, as players do.
 int scalerColorspace(const AVFrame& picture) {
-    switch (numberIn(picture.colorspace)) {
+    switch (storedNumber(picture.colorspace)) {
         case AVCOL_SPC_BT709: return SWS_CS_ITU709;
         case AVCOL_SPC_FCC: return SWS_CS_FCC;
         case AVCOL_SPC_BT470BG:
