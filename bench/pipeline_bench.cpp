@@ -11,7 +11,7 @@
 
 #include "driver/sampling_loop.h"
 #include "platform/opencv_detectors.h"
-#include "platform/prefetching_frame_source.h"
+#include "driver/prefetching_frame_source.h"
 #include "results/json.h"
 
 using namespace autoframe;
@@ -25,8 +25,7 @@ struct Timed {
 
 Timed runOnce(const RunParameters& parameters, Detectors& detectors, bool ahead) {
     auto source = openFrameSource(parameters.video);
-    const Schedule schedule = Schedule::of(parameters);
-    PrefetchingFrameSource prefetching(*source, schedule.step, schedule.endBound);
+    PrefetchingFrameSource prefetching(*source, Schedule::of(parameters));
     FrameSource& used = ahead ? static_cast<FrameSource&>(prefetching) : *source;
     const auto start = std::chrono::steady_clock::now();
     auto samples = sampleVideo(parameters, used, detectors);

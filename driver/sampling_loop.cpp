@@ -10,10 +10,6 @@
 
 namespace autoframe {
 
-Schedule Schedule::of(const RunParameters& parameters) {
-    return Schedule{parameters.from, 1.0 / parameters.fps, parameters.to + (-0.001)};
-}
-
 double clampTime(double actual, double from, double to) {
     const double upper = actual < to ? actual : to;
     return from <= upper ? upper : from;
@@ -47,16 +43,11 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, Frame
         samples.emplace_back(timeSeconds, score, std::move(found->faces),
                              std::move(found->humans));
 
-        const double next = schedule.step + requested;
-        if (!(next > requested)) {
-            return fail("AutoFramingSchedule", 3,
-                        "the sampling step " + numberText(schedule.step) +
-                            " s no longer advances the requested time at " +
-                            numberText(requested) + " s");
-        }
+        auto next = schedule.after(requested);
+        if (!next) return std::unexpected(std::move(next.error()));
         previous = std::move(current);
-        if (!(next < schedule.endBound)) break;
-        requested = next;
+        if (!*next) break;
+        requested = **next;
     }
     return samples;
 }
