@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "driver/sampling_loop.h"
+#include "driver/prefetching_frame_source.h"
 #include "platform/models.h"
 #include "platform/onnx_detectors.h"
-#include "platform/prefetching_frame_source.h"
 #include "results/json.h"
 
 using namespace autoframe;
@@ -29,8 +29,7 @@ struct Timed {
 
 Timed runOnce(const RunParameters& parameters, Detectors& detectors, bool ahead) {
     auto source = openFrameSource(parameters.video);
-    const Schedule schedule = Schedule::of(parameters);
-    PrefetchingFrameSource prefetching(*source, schedule.step, schedule.endBound);
+    PrefetchingFrameSource prefetching(*source, Schedule::of(parameters));
     FrameSource& used = ahead ? static_cast<FrameSource&>(prefetching) : *source;
     const auto start = std::chrono::steady_clock::now();
     auto samples = sampleVideo(parameters, used, detectors);

@@ -2,7 +2,7 @@
 
 #include "driver/command_line.h"
 #include "driver/sampling_loop.h"
-#include "platform/prefetching_frame_source.h"
+#include "driver/prefetching_frame_source.h"
 #include "results/json.h"
 
 namespace autoframe {
@@ -15,8 +15,7 @@ Expected<void> runAutoFraming(Process& process, Services& services) {
     auto detectors = services.makeDetectors();
     // The next frame is decoded while the detectors look at the current one; every request
     // still gets the answer the source gives for it, in the same order.
-    const Schedule schedule = Schedule::of(*parameters);
-    PrefetchingFrameSource ahead(*source, schedule.step, schedule.endBound);
+    PrefetchingFrameSource ahead(*source, Schedule::of(*parameters));
     auto samples = sampleVideo(*parameters, ahead, *detectors);
     if (!samples) return std::unexpected(std::move(samples.error()));
 

@@ -1,27 +1,14 @@
 #include "driver/sampling_loop.h"
 
-#include <charconv>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "analysis/detection.h"
 #include "analysis/signature.h"
+#include "platform/number_text.h"
 
 namespace autoframe {
-namespace {
-
-std::string shortest(double value) {
-    char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, end);
-}
-
-}  // namespace
-
-Schedule Schedule::of(const RunParameters& parameters) {
-    return Schedule{parameters.from, 1.0 / parameters.fps, parameters.to + (-0.001)};
-}
 
 double clampTime(double actual, double from, double to) {
     const double upper = actual < to ? actual : to;
@@ -34,9 +21,10 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, Frame
     if (schedule.isEmpty()) return std::vector<Sample>{};
     if (!(schedule.estimatedCount() <= maximumScheduledFrames)) {
         return fail("AutoFramingSchedule", 2,
-                    "the span from " + shortest(parameters.from) + " s to " +
-                        shortest(parameters.to) + " s at " + shortest(parameters.fps) +
-                        " frames per second asks for more than 1000000 frames");
+                    "the span from " + numberText(parameters.from) + " s to " +
+                        numberText(parameters.to) + " s at " + numberText(parameters.fps) +
+                        " frames per second asks for more than " +
+                        numberText(maximumScheduledFrames, 0) + " frames");
     }
 
     std::vector<Sample> samples;
@@ -55,16 +43,11 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, Frame
         samples.emplace_back(timeSeconds, score, std::move(found->faces),
                              std::move(found->humans));
 
-        const double next = schedule.step + requested;
-        if (!(next > requested)) {
-            return fail("AutoFramingSchedule", 3,
-                        "the sampling step " + shortest(schedule.step) +
-                            " s no longer advances the requested time at " +
-                            shortest(requested) + " s");
-        }
+        auto next = schedule.after(requested);
+        if (!next) return std::unexpected(std::move(next.error()));
         previous = std::move(current);
-        if (!(next < schedule.endBound)) break;
-        requested = next;
+        if (!*next) break;
+        requested = **next;
     }
     return samples;
 }

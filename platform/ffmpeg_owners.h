@@ -11,12 +11,8 @@ extern "C" {
 }
 
 #include <memory>
-#include <string>
 
 namespace autoframe::ffmpeg {
-
-// FFmpeg's own text for one of its error codes, e.g. "No such file or directory".
-std::string errorText(int code);
 
 // An opened input is closed (which also frees it), not just freed.
 struct InputCloser {

@@ -38,7 +38,7 @@ AVPixelFormat withoutRangeInName(AVPixelFormat format) {
 // into such a field (MPEG-2 puts any 8-bit matrix code in `colorspace`), so the field may hold
 // a value outside its enumeration, which must not be read as the enumeration type.
 template <class Enumeration>
-int numberIn(const Enumeration& field) {
+int storedNumber(const Enumeration& field) {
     std::underlying_type_t<Enumeration> value;
     std::memcpy(&value, &field, sizeof value);
     return int(value);
@@ -50,7 +50,7 @@ bool isFullRange(const AVFrame& picture) {
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
     const bool yuv = descriptor && !(descriptor->flags & AV_PIX_FMT_FLAG_RGB) &&
                      descriptor->nb_components >= 3;
-    const int range = numberIn(picture.color_range);
+    const int range = storedNumber(picture.color_range);
     if (!yuv) return range != AVCOL_RANGE_MPEG;  // gray and RGB: full unless told
     return range == AVCOL_RANGE_JPEG;
 }
@@ -58,7 +58,7 @@ bool isFullRange(const AVFrame& picture) {
 // The scaler's coefficient set for the picture's colour space; unspecified ones are taken as
 // BT.709 for HD sizes and BT.601 below, as players do.
 int scalerColorspace(const AVFrame& picture) {
-    switch (numberIn(picture.colorspace)) {
+    switch (storedNumber(picture.colorspace)) {
         case AVCOL_SPC_BT709: return SWS_CS_ITU709;
         case AVCOL_SPC_FCC: return SWS_CS_FCC;
         case AVCOL_SPC_BT470BG:
@@ -136,8 +136,7 @@ std::vector<std::uint8_t> reorient(const std::uint8_t* bgr, std::size_t lineByte
 }
 
 Expected<Frame> PictureConverter::convert(const AVFrame& picture, AVRational sampleAspect) {
-    const auto format = AVPixelFormat(picture.format);
-    if (picture.width <= 0 || picture.height <= 0 || format == AV_PIX_FMT_NONE) {
+    if (picture.width <= 0 || picture.height <= 0 || AVPixelFormat(picture.format) == AV_PIX_FMT_NONE) {
         return fail(videoErrorDomain, 6,
                     "cannot convert a picture of '" + videoName_ + "': it has no size or format");
     }
@@ -145,27 +144,43 @@ Expected<Frame> PictureConverter::convert(const AVFrame& picture, AVRational sam
         uprightSize(picture.width, picture.height, sampleAspect, orientation_, maxSide_);
     const Size stored = orientation_.swapsSides() ? Size{upright.height, upright.width} : upright;
     const int colorspace = scalerColorspace(picture);
-    const bool fullRange = isFullRange(picture);
+    if (auto ready = prepareScaler(picture, stored, colorspace); !ready) {
+        return std::unexpected(std::move(ready.error()));
+    }
+    auto lineBytes = scale(picture, stored);
+    if (!lineBytes) return std::unexpected(std::move(lineBytes.error()));
 
+    Frame frame;
+    frame.width = upright.width;
+    frame.height = upright.height;
+    frame.matrix = matrixOf(colorspace);
+    frame.bgr = uprightPixels(*lineBytes, stored);
+    return frame;
+}
+
+Expected<void> PictureConverter::prepareScaler(const AVFrame& picture, Size stored, int colorspace) {
+    const bool fullRange = isFullRange(picture);
     const Key key{picture.width, picture.height, picture.format, colorspace, fullRange,
                   stored.width, stored.height};
-    if (!scaler_ || !(key == key_)) {
-        const AVPixelFormat source = withoutRangeInName(format);
-        scaler_.reset(sws_getContext(picture.width, picture.height, source, stored.width,
-                                     stored.height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
-                                     nullptr, nullptr));
-        if (!scaler_) {
-            return fail(videoErrorDomain, 6,
-                        "cannot convert the pictures of '" + videoName_ + "' from " +
-                            describe(source, picture.width, picture.height) + " to " +
-                            describe(AV_PIX_FMT_BGR24, stored.width, stored.height));
-        }
-        // Output full range; the coefficients only matter for YUV sources.
-        sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(colorspace), fullRange,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        key_ = key;
+    if (scaler_ && key == key_) return {};
+    const AVPixelFormat source = withoutRangeInName(AVPixelFormat(picture.format));
+    scaler_.reset(sws_getContext(picture.width, picture.height, source, stored.width,
+                                 stored.height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
+                                 nullptr));
+    if (!scaler_) {
+        return fail(videoErrorDomain, 6,
+                    "cannot convert the pictures of '" + videoName_ + "' from " +
+                        describe(source, picture.width, picture.height) + " to " +
+                        describe(AV_PIX_FMT_BGR24, stored.width, stored.height));
     }
+    // Output full range; the coefficients only matter for YUV sources.
+    sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(colorspace), fullRange,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    key_ = key;
+    return {};
+}
 
+Expected<std::size_t> PictureConverter::scale(const AVFrame& picture, Size stored) {
     // The scaler may write a little past the last pixel of a row: rows get room to spare.
     const std::size_t lineBytes = (std::size_t(stored.width) * 3 + 63) / 64 * 64 + 64;
     scratch_.resize(lineBytes * std::size_t(stored.height));
@@ -176,25 +191,20 @@ Expected<Frame> PictureConverter::convert(const AVFrame& picture, AVRational sam
     if (rows != stored.height) {
         return fail(videoErrorDomain, 6,
                     "cannot convert a picture of '" + videoName_ + "' from " +
-                        describe(format, picture.width, picture.height) + " to " +
-                        describe(AV_PIX_FMT_BGR24, stored.width, stored.height));
+                        describe(AVPixelFormat(picture.format), picture.width, picture.height) +
+                        " to " + describe(AV_PIX_FMT_BGR24, stored.width, stored.height));
     }
+    return lineBytes;
+}
 
-    Frame frame;
-    frame.width = upright.width;
-    frame.height = upright.height;
-    frame.matrix = matrixOf(colorspace);
-    if (orientation_.isIdentity()) {
-        const std::size_t rowBytes = std::size_t(stored.width) * 3;
-        frame.bgr.resize(rowBytes * std::size_t(stored.height));
-        for (int y = 0; y < stored.height; ++y) {
-            std::memcpy(&frame.bgr[std::size_t(y) * rowBytes], &scratch_[std::size_t(y) * lineBytes],
-                        rowBytes);
-        }
-    } else {
-        frame.bgr = reorient(scratch_.data(), lineBytes, stored, orientation_);
+std::vector<std::uint8_t> PictureConverter::uprightPixels(std::size_t lineBytes, Size stored) const {
+    if (!orientation_.isIdentity()) return reorient(scratch_.data(), lineBytes, stored, orientation_);
+    const std::size_t rowBytes = std::size_t(stored.width) * 3;
+    std::vector<std::uint8_t> bgr(rowBytes * std::size_t(stored.height));
+    for (int y = 0; y < stored.height; ++y) {
+        std::memcpy(&bgr[std::size_t(y) * rowBytes], &scratch_[std::size_t(y) * lineBytes], rowBytes);
     }
-    return frame;
+    return bgr;
 }
 
 }  // namespace autoframe::ffmpeg

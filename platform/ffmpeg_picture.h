@@ -5,13 +5,11 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/ffmpeg_errors.h"
 #include "platform/ffmpeg_owners.h"
 #include "platform/frame.h"
 
 namespace autoframe::ffmpeg {
-
-// The error domain of everything that goes wrong reading a video.
-inline constexpr const char* videoErrorDomain = "AutoFramingVideo";
 
 // Where a stored pixel (p, q) is shown: x = a·p + c·q, y = b·p + d·q, moved so that the picture
 // starts at (0, 0). Each entry is −1, 0 or 1: quarter turns and mirrors only.
@@ -55,6 +53,13 @@ private:
         int outWidth = 0, outHeight = 0;
         bool operator==(const Key&) const = default;
     };
+
+    // Makes the scaler again unless the one there is fits the picture.
+    Expected<void> prepareScaler(const AVFrame& picture, Size stored, int colorspace);
+    // Scales the picture into scratch_ at its stored orientation; the bytes a row takes there.
+    Expected<std::size_t> scale(const AVFrame& picture, Size stored);
+    // The scaled picture in scratch_, turned upright, without padding.
+    std::vector<std::uint8_t> uprightPixels(std::size_t lineBytes, Size stored) const;
 
     std::string videoName_;
     Orientation orientation_;

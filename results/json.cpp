@@ -1,9 +1,10 @@
 #include "results/json.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <string_view>
+
+#include "platform/number_text.h"
 
 namespace autoframe {
 namespace {
@@ -33,10 +34,7 @@ public:
                             " has no JSON number form");
         }
         separate();
-        char buffer[32];
-        // Shortest text that reads back as the same double; no locale involved.
-        const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-        text_.append(buffer, end);
+        text_ += numberText(value);  // shortest text that reads back as the same double
         return {};
     }
 

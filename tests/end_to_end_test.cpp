@@ -10,6 +10,28 @@ using testing::runHelper;
 
 constexpr const char* usageLine = "Auto framing failed: Usage: helper <video> <from> <to> <fps>\n";
 
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(EndToEnd, PeopleInTheBundledClipAreFound) {
+    const auto run =
+        runHelper({std::string(AUTOFRAME_SOURCE_DIR) + "/samples/pedestrians.mp4", "0", "8", "1"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    ASSERT_TRUE(run.out.starts_with("[{\"timeSeconds\":0,\"sceneScore\":0,")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("}]")) << run.out;
+    EXPECT_EQ(count(run.out, "\"timeSeconds\":"), 8u);
+    for (int second = 1; second < 8; ++second) {
+        EXPECT_EQ(count(run.out, "{\"timeSeconds\":" + std::to_string(second) + ","), 1u) << second;
+    }
+    // A dozen people walk through every frame: far more boxes than frames.
+    EXPECT_GE(count(run.out, "\"confidence\":"), 16u) << run.out;
+    EXPECT_EQ(count(run.out, "\"humans\":[]"), 0u) << run.out;
+}
+
 TEST(EndToEnd, CommandLineFaultsGiveTheUsageLine) {
     const std::vector<std::vector<std::string>> cases = {
         {},

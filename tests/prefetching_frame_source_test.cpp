@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/prefetching_frame_source.h"
+#include "driver/prefetching_frame_source.h"
+#include "driver/sampling_loop.h"
 #include "tests/support.h"
 
 namespace autoframe {
@@ -46,7 +47,7 @@ TEST(PrefetchingFrameSource, AnswersEachRequestAsTheInnerSourceDoes) {
         SCOPED_TRACE(c.name);
         ScriptedSource inner(c.failAt);
         {
-            PrefetchingFrameSource ahead(inner, 1.0, 4.5);
+            PrefetchingFrameSource ahead(inner, Schedule{0.0, 1.0, 4.5});
             for (double t : c.asked) {
                 const auto answer = ahead.frameAt(t);
                 if (t == c.failAt) {
@@ -61,6 +62,23 @@ TEST(PrefetchingFrameSource, AnswersEachRequestAsTheInnerSourceDoes) {
         }  // waits for any frame still being read ahead
         EXPECT_EQ(inner.requests, c.innerRequests);
     }
+}
+
+TEST(PrefetchingFrameSource, ReadsAheadExactlyTheTimesTheLoopRequests) {
+    // Tenth steps accumulate rounding: reading ahead at from + k * step would miss every request.
+    const RunParameters parameters{"clip.mp4", 0.0, 1.0, 10.0};
+    ScriptedSource inner;
+    testing::FakeDetectors detectors;
+    std::vector<double> asked;
+    {
+        PrefetchingFrameSource ahead(inner, Schedule::of(parameters));
+        testing::FakeFrameSource recorder;  // only to learn what the loop asks for
+        ASSERT_TRUE(sampleVideo(parameters, recorder, detectors));
+        asked = recorder.requests;
+        ASSERT_TRUE(sampleVideo(parameters, ahead, detectors));
+    }
+    ASSERT_EQ(asked.size(), 10u);
+    EXPECT_EQ(inner.requests, asked);  // each decoded once, none past the end
 }
 
 }  // namespace

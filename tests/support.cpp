@@ -3,6 +3,8 @@
 #include <array>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
@@ -110,15 +112,26 @@ std::string privatePath(const std::string& name) {
     return fixtureDir() + "/" + std::to_string(::getpid()) + "-" + name;
 }
 
+std::string fixtureFileName(const std::string& name, const std::string& recipe) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a: the same on every machine
+    for (const unsigned char c : recipe) hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    const std::filesystem::path path(name);
+    return (path.parent_path() / (path.stem().string() + "-" + hex + path.extension().string()))
+        .string();
+}
+
 std::string makeFixture(const std::string& name, const std::string& arguments,
-                        const std::function<bool(const std::string&)>& finish) {
-    const std::string path = fixtureDir() + "/" + name;
+                        const FixtureFinish& finish) {
+    const std::string recipe = "ffmpeg " + arguments + (finish.apply ? "; then " + finish.recipe : "");
+    const std::string path = fixtureDir() + "/" + fixtureFileName(name, recipe);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     if (std::filesystem::exists(path)) return path;
     const std::string partial = privatePath("partial-" + std::filesystem::path(name).filename().string());
     const bool made = runShell("ffmpeg -nostdin -v error -y " + arguments + " '" + partial +
                                "' </dev/null") &&
-                      (!finish || finish(partial));
+                      (!finish.apply || finish.apply(partial));
     if (!made) {
         std::filesystem::remove(partial);
         return "";

@@ -38,12 +38,24 @@ bool runShell(const std::string& command);
 // The folder for generated fixtures, shared by all test binaries (created on first use).
 std::string fixtureDir();
 
-// Makes fixtureDir()/name with `ffmpeg <arguments> <file>` (then `finish` on the file) unless it
-// is there from an earlier run, and returns its path, or "" when making it failed. Tests run side
-// by side in separate processes: each writes a file of its own and renames it into place, so no
-// test ever sees another's half-written fixture.
+// A last step in making a fixture: `apply` changes the file in place; `recipe` says what it does
+// (with all its values), so that another step makes another file.
+struct FixtureFinish {
+    std::string recipe;
+    std::function<bool(const std::string&)> apply;
+};
+
+// Makes a file in fixtureDir() with `ffmpeg <arguments> <file>` (then `finish` on the file) unless
+// an earlier run made it by the same recipe, and returns its path, or "" when making it failed.
+// The path is `name` with a hash of the recipe before its extension ("clip.mp4" becomes
+// "clip-<hash>.mp4"): a changed recipe makes a new file. Tests run side by side in separate
+// processes: each writes a file of its own and renames it into place, so no test ever sees
+// another's half-written fixture.
 std::string makeFixture(const std::string& name, const std::string& arguments,
-                        const std::function<bool(const std::string&)>& finish = {});
+                        const FixtureFinish& finish = {});
+
+// `name` with the recipe's hash before the extension.
+std::string fixtureFileName(const std::string& name, const std::string& recipe);
 
 // A path in fixtureDir() that no other test process uses at the same time.
 std::string privatePath(const std::string& name);

@@ -1,4 +1,4 @@
-#include "platform/prefetching_frame_source.h"
+#include "driver/prefetching_frame_source.h"
 
 #include <system_error>
 
@@ -17,11 +17,12 @@ Expected<TimedFrame> PrefetchingFrameSource::frameAt(double seconds) {
     }
     if (!answer) answer = inner_.frameAt(seconds);
 
-    const double next = step_ + seconds;
-    if (*answer && next > seconds && next < endBound_) {
+    const auto next = schedule_.after(seconds);
+    if (*answer && next && *next) {
         try {
-            pending_ = std::async(std::launch::async, [this, next] { return inner_.frameAt(next); });
-            pendingTime_ = next;
+            const double ahead = **next;
+            pending_ = std::async(std::launch::async, [this, ahead] { return inner_.frameAt(ahead); });
+            pendingTime_ = ahead;
         } catch (const std::system_error&) {
             // No thread to be had: the next request is simply answered when it comes.
         }

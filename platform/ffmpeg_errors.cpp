@@ -1,0 +1,36 @@
+#include "platform/ffmpeg_errors.h"
+
+extern "C" {
+#include <libavutil/error.h>
+}
+
+namespace autoframe::ffmpeg {
+
+std::string errorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);  // writes a generic text for unknown codes
+    return text;
+}
+
+std::string quoted(const std::string& name) { return "'" + name + "'"; }
+
+std::unexpected<Error> videoError(int code, std::string description) {
+    return fail(videoErrorDomain, code, std::move(description));
+}
+
+std::unexpected<Error> cannotOpen(const std::string& name, const std::string& reason) {
+    return videoError(2, "cannot open " + quoted(name) + ": " + reason);
+}
+
+std::unexpected<Error> cannotDecode(int code, const std::string& name, const std::string& reason) {
+    return videoError(code, "cannot decode " + quoted(name) + ": " + reason);
+}
+
+std::unexpected<Error> tooLarge(const std::string& name, int width, int height) {
+    return videoError(5, quoted(name) + " has pictures of " + std::to_string(width) + "x" +
+                             std::to_string(height) + " pixels; at most " +
+                             std::to_string(largestSide) + "x" + std::to_string(largestSide) +
+                             " are supported");
+}
+
+}  // namespace autoframe::ffmpeg
