@@ -35,7 +35,9 @@ void measure(benchmark::State& state, autoframe::Detectors& detectors) {
                                                   benchmark::Counter::kAvgIterations);
 }
 
-int threadsOf(const benchmark::State& state) { return int(state.range(0)); }
+autoframe::onnx::Threads threadsOf(const benchmark::State& state) {
+    return {.count = int(state.range(0)), .spin = autoframe::detectorThreads.spin};
+}
 
 NetSettings scaled(NetSettings settings, double scale) {
     settings.inputScale = scale;
@@ -79,7 +81,7 @@ void threads(benchmark::internal::Benchmark* b) {
 void threadsAndScales(benchmark::internal::Benchmark* b) {
     b->ArgNames({"threads", "scale%"})->Unit(benchmark::kMillisecond)->MinTime(3.0);
     for (const int t : {1, 2}) {
-        for (const int s : {67, 80, 100, 133, 150}) b->Args({t, s});
+        for (const int s : {80, 100, 110, 120, 133, 150}) b->Args({t, s});
     }
 }
 

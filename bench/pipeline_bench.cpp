@@ -1,7 +1,8 @@
 // The sampling loop on a real video with the real detectors, once answering each frame request
 // when it comes and once decoding the next frame on a worker while the detectors run, with the
-// detectors' operators on 1 and on 2 threads. Prints the times, their ratios to the helper's way
-// (decoding ahead, detectorThreads), and whether all sample lists are identical. The detectors
+// detectors' operators on 1 thread and on 2 threads that spin or do not spin between operators.
+// Prints the times, their ratios to the helper's way (decoding ahead, detectorThreads), and
+// whether all sample lists are identical. The detectors
 // are loaded and warmed up before any run, so model loading counts in none.
 //
 //   pipeline_bench <video> <from> <to> <fps> [rounds, default 1]
@@ -51,14 +52,15 @@ int main(int argc, char** argv) {
                                    std::atof(argv[4])};
     const int rounds = argc == 6 ? std::atoi(argv[5]) : 1;
     struct Way {
-        int threads;
+        onnx::Threads threads;
         bool ahead;
         std::unique_ptr<Detectors> detectors;
         double best = 1e300;
         std::string json;
     };
     std::vector<Way> ways;
-    for (const int threads : {1, 2}) {
+    for (const onnx::Threads threads : {onnx::Threads{1, false}, onnx::Threads{2, true},
+                                        onnx::Threads{2, false}}) {
         for (const bool ahead : {false, true}) {
             ways.push_back({threads, ahead,
                             makeOnnxDetectors(faceModel(), humanModel(), faceSettings,
@@ -83,14 +85,18 @@ int main(int argc, char** argv) {
     }
     double helperWay = 0.0;
     for (const Way& way : ways) {
-        if (way.threads == detectorThreads && way.ahead) helperWay = way.best;
+        if (way.threads.count == detectorThreads.count &&
+            way.threads.spin == detectorThreads.spin && way.ahead) {
+            helperWay = way.best;
+        }
     }
     bool identical = true;
     for (const Way& way : ways) {
         identical = identical && way.json == ways.front().json;
-        std::printf("%d thread%s, %-15s %8.3f s   ratio %.3f\n", way.threads,
-                    way.threads == 1 ? " " : "s", way.ahead ? "decoding ahead" : "on request",
-                    way.best, way.best / helperWay);
+        std::printf("%d thread%s%-11s %-15s %8.3f s   ratio %.3f\n", way.threads.count,
+                    way.threads.count == 1 ? " " : "s",
+                    way.threads.count == 1 ? "" : way.threads.spin ? ", spinning" : ", waiting",
+                    way.ahead ? "decoding ahead" : "on request", way.best, way.best / helperWay);
     }
     std::printf("outputs %s\n", identical ? "identical" : "DIFFER");
     return identical ? 0 : 1;

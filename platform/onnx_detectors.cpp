@@ -21,7 +21,7 @@ namespace {
 class NetworkDetector : public Detectors {
 public:
     NetworkDetector(std::string name, std::span<const std::byte> model, const NetSettings& settings,
-                    int threads, float padValue)
+                    const onnx::Threads& threads, float padValue)
         : name_(std::move(name)), model_(model), settings_(settings), threads_(threads),
           padValue_(padValue) {}
 
@@ -110,7 +110,7 @@ private:
     std::string name_;
     std::span<const std::byte> model_;
     NetSettings settings_;
-    int threads_;
+    onnx::Threads threads_;
     float padValue_;
 
     std::optional<onnx::Model> network_;
@@ -132,7 +132,8 @@ Expected<std::span<const float>> values(const onnx::Model& network, std::size_t 
 // (unused).
 class YuNetDetector final : public NetworkDetector {
 public:
-    YuNetDetector(std::span<const std::byte> model, const NetSettings& settings, int threads)
+    YuNetDetector(std::span<const std::byte> model, const NetSettings& settings,
+                  const onnx::Threads& threads)
         : NetworkDetector("face detector", model, settings, threads, 0.0f) {}
 
 private:
@@ -164,7 +165,8 @@ private:
 // YOLOX: one output of rows for the three grids; the person class only.
 class YoloxPersonDetector final : public NetworkDetector {
 public:
-    YoloxPersonDetector(std::span<const std::byte> model, const NetSettings& settings, int threads)
+    YoloxPersonDetector(std::span<const std::byte> model, const NetSettings& settings,
+                  const onnx::Threads& threads)
         : NetworkDetector("human detector", model, settings, threads, 114.0f) {}
 
 private:
@@ -185,7 +187,8 @@ private:
 class BothDetectors final : public Detectors {
 public:
     BothDetectors(std::span<const std::byte> faceModel, std::span<const std::byte> humanModel,
-                  const NetSettings& faces, const NetSettings& humans, int threads)
+                  const NetSettings& faces, const NetSettings& humans,
+                  const onnx::Threads& threads)
         : faces_(faceModel, faces, threads), humans_(humanModel, humans, threads) {}
 
     Expected<Detections> detect(const Frame& frame) override {
@@ -210,17 +213,19 @@ std::unique_ptr<Detectors> makeOnnxDetectors() {
 std::unique_ptr<Detectors> makeOnnxDetectors(std::span<const std::byte> faceModel,
                                              std::span<const std::byte> humanModel,
                                              const NetSettings& faces, const NetSettings& humans,
-                                             int threads) {
+                                             const onnx::Threads& threads) {
     return std::make_unique<BothDetectors>(faceModel, humanModel, faces, humans, threads);
 }
 
 std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model,
-                                                const NetSettings& settings, int threads) {
+                                                const NetSettings& settings,
+                  const onnx::Threads& threads) {
     return std::make_unique<YuNetDetector>(model, settings, threads);
 }
 
 std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
-                                                 const NetSettings& settings, int threads) {
+                                                 const NetSettings& settings,
+                  const onnx::Threads& threads) {
     return std::make_unique<YoloxPersonDetector>(model, settings, threads);
 }
 

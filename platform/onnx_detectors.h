@@ -6,6 +6,7 @@
 
 #include "analysis/network_boxes.h"
 #include "platform/detectors.h"
+#include "platform/onnx_runtime.h"
 
 namespace autoframe {
 
@@ -16,8 +17,8 @@ inline constexpr NetSettings faceSettings{
 inline constexpr NetSettings humanSettings{
     .inputScale = 0.8, .scoreThreshold = 0.4f, .nmsThreshold = 0.45f, .minHeight = 0.0};
 
-// Threads each network's operators use.
-inline constexpr int detectorThreads = 2;
+// How each network's operators run (bench/pipeline_bench.cpp measures the choices).
+inline constexpr onnx::Threads detectorThreads{.count = 2, .spin = true};
 
 // Faces (YuNet) and whole human bodies (YOLOX, person class) with ONNX Runtime, on the models
 // built into the binary. Models load at the first detection; a load failure is that detection's
@@ -31,14 +32,14 @@ std::unique_ptr<Detectors> makeOnnxDetectors(std::span<const std::byte> faceMode
                                              std::span<const std::byte> humanModel,
                                              const NetSettings& faces = faceSettings,
                                              const NetSettings& humans = humanSettings,
-                                             int threads = detectorThreads);
+                                             const onnx::Threads& threads = detectorThreads);
 
 // One network alone: detections with only faces, or only humans.
 std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model,
                                                 const NetSettings& settings = faceSettings,
-                                                int threads = detectorThreads);
+                                                const onnx::Threads& threads = detectorThreads);
 std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
                                                  const NetSettings& settings = humanSettings,
-                                                 int threads = detectorThreads);
+                                                 const onnx::Threads& threads = detectorThreads);
 
 }  // namespace autoframe

@@ -127,7 +127,7 @@ Model::~Model() {
     session_.reset();
 }
 
-Expected<Model> Model::load(std::span<const std::byte> bytes, int threads,
+Expected<Model> Model::load(std::span<const std::byte> bytes, const Threads& threads,
                             std::vector<std::string> outputs) {
     auto environment = Environment::shared();
     if (!environment) return std::unexpected(std::move(environment.error()));
@@ -139,7 +139,10 @@ Expected<Model> Model::load(std::span<const std::byte> bytes, int threads,
         return std::unexpected(std::move(ok.error()));
     }
     const std::unique_ptr<OrtSessionOptions, OptionsDeleter> options(rawOptions);
-    if (auto ok = checkAll({api()->SetIntraOpNumThreads(rawOptions, threads),
+    if (auto ok = checkAll({api()->SetIntraOpNumThreads(rawOptions, threads.count),
+                            api()->AddSessionConfigEntry(rawOptions,
+                                                         "session.intra_op.allow_spinning",
+                                                         threads.spin ? "1" : "0"),
                             api()->SetInterOpNumThreads(rawOptions, 1),
                             api()->SetSessionExecutionMode(rawOptions, ORT_SEQUENTIAL),
                             api()->SetSessionGraphOptimizationLevel(rawOptions, ORT_ENABLE_ALL),

@@ -28,6 +28,14 @@ using ValueOwner = std::unique_ptr<OrtValue, ValueDeleter>;
 
 class Environment;
 
+// How a session runs its operators: on `count` threads (the caller's and count - 1 of the
+// runtime's), which may spin between operators waiting for work (a quicker hand-over, but each
+// spinning thread keeps a core from whatever else runs, such as decoding ahead).
+struct Threads {
+    int count = 1;
+    bool spin = false;
+};
+
 // One float output of the last run: its shape and its values (valid until the next run).
 struct Tensor {
     std::vector<std::int64_t> shape;
@@ -37,9 +45,9 @@ struct Tensor {
 class Model {
 public:
     // Loads the model from its bytes (copied by the runtime; they need not outlive the call) into
-    // a session whose operators use `threads` threads. `outputs` names the outputs run() gives,
+    // a session whose operators run on `threads`. `outputs` names the outputs run() gives,
     // in order; empty for all of the model's outputs in the model's order.
-    static Expected<Model> load(std::span<const std::byte> bytes, int threads,
+    static Expected<Model> load(std::span<const std::byte> bytes, const Threads& threads,
                                 std::vector<std::string> outputs = {});
 
     Model(Model&&) noexcept;
