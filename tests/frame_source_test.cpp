@@ -16,6 +16,7 @@
 
 #include "analysis/signature.h"
 #include "platform/ffmpeg_frame_source.h"
+#include "platform/opencv_gray.h"
 #include "platform/real_services.h"
 #include "tests/support.h"
 
@@ -437,7 +438,7 @@ TEST(FrameSourcePicture, LimitedRangeBlackAndWhiteRenderAsTheEndsOfTheGrayScale)
         auto source = openFrameSource(path);
         const auto frame = source->frameAt(0.4);
         ASSERT_TRUE(frame) << frame.error().description;
-        EXPECT_EQ(signature(frame->frame),
+        EXPECT_EQ(signature(frame->frame, OpenCvGrayRenderer{}),
                   Signature(signatureWidth * signatureHeight, std::uint8_t(level)));
     }
 }
