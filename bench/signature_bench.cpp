@@ -34,7 +34,8 @@ void BM_GrayBilinear(benchmark::State& state) {
 }
 
 void BM_Signature(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(autoframe::signature(noiseFrame(), autoframe::OpenCvGrayRenderer{}));
+    const autoframe::OpenCvGrayRenderer gray;
+    for (auto _ : state) benchmark::DoNotOptimize(autoframe::signature(noiseFrame(), gray));
 }
 
 BENCHMARK(BM_ReadFrameOnce)->Unit(benchmark::kMicrosecond);

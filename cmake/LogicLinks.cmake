@@ -31,9 +31,10 @@ function(autoframe_check_logic_links)
     set(links "")
     autoframe_collect_links(${target} links)
     foreach(link ${links})
-      if(link IN_LIST autoframe_platform_links OR link MATCHES "^opencv_|^PkgConfig::|avcodec|avformat")
+      if(link IN_LIST autoframe_platform_links
+         OR link MATCHES "^opencv_|^PkgConfig::|avcodec|avformat|onnxruntime")
         message(FATAL_ERROR "${target} links ${link}: the logic and its tests link no platform "
-                            "library (give the test a line in platform_tests, tests/CMakeLists.txt, "
+                            "library (list the test in platform_tests in tests/CMakeLists.txt, "
                             "or reach the platform through an interface in core/)")
       endif()
     endforeach()

@@ -9,7 +9,9 @@ namespace {
 
 using testing::grayFrame;
 
-std::vector<std::uint8_t> filled(std::uint8_t level) { return std::vector<std::uint8_t>(336, level); }
+std::vector<std::uint8_t> filled(std::uint8_t level) {
+    return std::vector<std::uint8_t>(336, level);
+}
 
 // What the signature takes from the OpenCV renderer: the frame at 24 x 14, or 336 zeros.
 std::vector<std::uint8_t> gray24By14(const Frame& frame) {

@@ -39,8 +39,10 @@ TEST(SceneScore, GuardsAndExactArithmetic) {
 // Answers every request with the same scripted rendering and records the size asked for.
 class ScriptedGray final : public GrayRenderer {
 public:
-    explicit ScriptedGray(std::optional<std::vector<std::uint8_t>> reply) : reply_(std::move(reply)) {}
-    std::optional<std::vector<std::uint8_t>> render(const Frame&, int width, int height) const override {
+    explicit ScriptedGray(std::optional<std::vector<std::uint8_t>> reply)
+        : reply_(std::move(reply)) {}
+    std::optional<std::vector<std::uint8_t>> render(const Frame&, int width,
+                                                    int height) const override {
         asked.emplace_back(width, height);
         return reply_;
     }
