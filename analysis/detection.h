@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "platform/detectors.h"
-#include "platform/error.h"
-#include "platform/frame.h"
+#include "core/detectors.h"
+#include "core/error.h"
+#include "core/frame.h"
 #include "results/records.h"
 
 namespace autoframe {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/detectors.h"
+#include "core/detectors.h"
 
 // From the raw outputs of the two detector networks to boxes in frame pixels: where a network's
 // input comes from in the frame, how its grid cells read as boxes, and which boxes are kept.

@@ -3,16 +3,14 @@
 #include <cmath>
 #include <cstddef>
 
-#include "platform/gray.h"
-
 namespace autoframe {
 
-Signature signature(const Frame& frame) {
-    auto gray = renderGray(frame, signatureWidth, signatureHeight);
-    if (!gray || gray->size() != std::size_t{signatureWidth * signatureHeight}) {
+Signature signature(const Frame& frame, const GrayRenderer& gray) {
+    auto rendered = gray.render(frame, signatureWidth, signatureHeight);
+    if (!rendered || rendered->size() != std::size_t{signatureWidth * signatureHeight}) {
         return Signature(signatureWidth * signatureHeight, 0);
     }
-    return std::move(*gray);
+    return std::move(*rendered);
 }
 
 double sceneScore(const std::optional<Signature>& previous, const Signature& current) {

@@ -17,6 +17,7 @@
 #include "analysis/signature.h"
 #include "platform/models.h"
 #include "platform/onnx_detectors.h"
+#include "platform/opencv_gray.h"
 #include "results/json.h"
 
 namespace {
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
             std::cerr << "detect_frames: " << found.error().description << "\n";
             return 1;
         }
-        autoframe::Signature current = autoframe::signature(frame);
+        autoframe::Signature current = autoframe::signature(frame, autoframe::OpenCvGrayRenderer{});
         samples.emplace_back(first + index * step, autoframe::sceneScore(previous, current),
                              std::move(found->faces), std::move(found->humans));
         previous = std::move(current);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <random>
 
-#include "platform/frame.h"
+#include "core/frame.h"
 
 namespace autoframe::bench {
 

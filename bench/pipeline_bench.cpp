@@ -13,10 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/sampling_loop.h"
 #include "driver/prefetching_frame_source.h"
+#include "driver/sampling_loop.h"
+#include "platform/ffmpeg_frame_source.h"
 #include "platform/models.h"
 #include "platform/onnx_detectors.h"
+#include "platform/opencv_gray.h"
 #include "results/json.h"
 
 using namespace autoframe;
@@ -33,7 +35,7 @@ Timed runOnce(const RunParameters& parameters, Detectors& detectors, bool ahead)
     PrefetchingFrameSource prefetching(*source, Schedule::of(parameters));
     FrameSource& used = ahead ? static_cast<FrameSource&>(prefetching) : *source;
     const auto start = std::chrono::steady_clock::now();
-    auto samples = sampleVideo(parameters, used, detectors);
+    auto samples = sampleVideo(parameters, used, detectors, OpenCvGrayRenderer{});
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!samples) return {seconds, "error: " + samples.error().description};

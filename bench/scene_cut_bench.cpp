@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "analysis/signature.h"
-#include "platform/frame_source.h"
-#include "platform/gray.h"
+#include "platform/ffmpeg_frame_source.h"
+#include "platform/opencv_gray.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "analysis/signature.h"
 #include "bench/noise_frame.h"
-#include "platform/gray.h"
+#include "platform/opencv_gray.h"
 
 namespace {
 
@@ -34,7 +34,8 @@ void BM_GrayBilinear(benchmark::State& state) {
 }
 
 void BM_Signature(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(autoframe::signature(noiseFrame()));
+    const autoframe::OpenCvGrayRenderer gray;
+    for (auto _ : state) benchmark::DoNotOptimize(autoframe::signature(noiseFrame(), gray));
 }
 
 BENCHMARK(BM_ReadFrameOnce)->Unit(benchmark::kMicrosecond);

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/error.h"
+#include "core/error.h"
 
 namespace autoframe {
 

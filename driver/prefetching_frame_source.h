@@ -3,8 +3,8 @@
 #include <future>
 #include <optional>
 
+#include "core/frame_source.h"
 #include "driver/schedule.h"
-#include "platform/frame_source.h"
 
 namespace autoframe {
 

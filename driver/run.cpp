@@ -1,8 +1,8 @@
 #include "driver/run.h"
 
 #include "driver/command_line.h"
-#include "driver/sampling_loop.h"
 #include "driver/prefetching_frame_source.h"
+#include "driver/sampling_loop.h"
 #include "results/json.h"
 
 namespace autoframe {
@@ -13,10 +13,11 @@ Expected<void> runAutoFraming(Process& process, Services& services) {
 
     auto source = services.openFrameSource(parameters->video);
     auto detectors = services.makeDetectors();
+    auto gray = services.makeGrayRenderer();
     // The next frame is decoded while the detectors look at the current one; every request
     // still gets the answer the source gives for it, in the same order.
     PrefetchingFrameSource ahead(*source, Schedule::of(*parameters));
-    auto samples = sampleVideo(*parameters, ahead, *detectors);
+    auto samples = sampleVideo(*parameters, ahead, *detectors, *gray);
     if (!samples) return std::unexpected(std::move(samples.error()));
 
     auto json = encodeSamples(*samples);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/error.h"
-#include "platform/process.h"
-#include "platform/services.h"
+#include "core/error.h"
+#include "core/process.h"
+#include "core/services.h"
 
 namespace autoframe {
 

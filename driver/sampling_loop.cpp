@@ -6,7 +6,7 @@
 
 #include "analysis/detection.h"
 #include "analysis/signature.h"
-#include "platform/number_text.h"
+#include "core/number_text.h"
 
 namespace autoframe {
 
@@ -16,7 +16,7 @@ double clampTime(double actual, double from, double to) {
 }
 
 Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, FrameSource& source,
-                                          Detectors& detectors) {
+                                          Detectors& detectors, const GrayRenderer& gray) {
     const Schedule schedule = Schedule::of(parameters);
     if (schedule.isEmpty()) return std::vector<Sample>{};
     if (!(schedule.estimatedCount() <= maximumScheduledFrames)) {
@@ -37,7 +37,7 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, Frame
         auto found = detectRectangles(frame->frame, detectors);
         if (!found) return std::unexpected(std::move(found.error()));
 
-        Signature current = signature(frame->frame);
+        Signature current = signature(frame->frame, gray);
         const double timeSeconds = clampTime(frame->seconds, parameters.from, parameters.to);
         const double score = sceneScore(previous, current);
         samples.emplace_back(timeSeconds, score, std::move(found->faces),

@@ -3,10 +3,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/detectors.h"
+#include "core/frame_source.h"
+#include "core/gray.h"
 #include "driver/command_line.h"
 #include "driver/schedule.h"
-#include "platform/detectors.h"
-#include "platform/frame_source.h"
 #include "results/records.h"
 
 namespace autoframe {
@@ -16,6 +17,6 @@ double clampTime(double actual, double from, double to);
 
 // Walks the schedule: one Sample per requested time, or the first error.
 Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, FrameSource& source,
-                                          Detectors& detectors);
+                                          Detectors& detectors, const GrayRenderer& gray);
 
 }  // namespace autoframe

@@ -1,6 +1,6 @@
 #include "driver/schedule.h"
 
-#include "platform/number_text.h"
+#include "core/number_text.h"
 
 namespace autoframe {
 

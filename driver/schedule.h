@@ -2,8 +2,8 @@
 
 #include <optional>
 
+#include "core/error.h"
 #include "driver/command_line.h"
-#include "platform/error.h"
 
 namespace autoframe {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "platform/error.h"
+#include "core/error.h"
 #include "platform/ffmpeg_owners.h"
 
 namespace autoframe::ffmpeg {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/error.h"
+#include "core/error.h"
 
 namespace autoframe::ffmpeg {
 

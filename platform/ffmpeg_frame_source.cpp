@@ -5,13 +5,13 @@
 #include <limits>
 #include <optional>
 
+#include "core/number_text.h"
 #include "platform/ffmpeg_byte_input.h"
 #include "platform/ffmpeg_errors.h"
 #include "platform/ffmpeg_owners.h"
 #include "platform/ffmpeg_picture.h"
 #include "platform/ffmpeg_video_stream.h"
 #include "platform/held_frames.h"
-#include "platform/number_text.h"
 #include "platform/seek_policy.h"
 #include "platform/stream_clock.h"
 

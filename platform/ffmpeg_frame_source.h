@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "platform/frame_source.h"
+#include "core/frame_source.h"
 
 namespace autoframe {
 
@@ -19,6 +19,9 @@ struct DecodeSettings {
     bool skipNonReference = true;  // drop frames nothing refers to that lie before the window
     bool seekForward = true;       // jump to a keyframe when that skips decoding
 };
+
+// Opening never fails and never reads more than it must: problems show at the first request.
+std::unique_ptr<FrameSource> openFrameSource(const std::string& path);
 
 // The frame source on a file, with explicit decode settings (openFrameSource uses the defaults).
 std::unique_ptr<FrameSource> openFfmpegFrameSource(const std::string& path,

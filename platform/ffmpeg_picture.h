@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
+#include "core/error.h"
+#include "core/frame.h"
 #include "platform/ffmpeg_errors.h"
 #include "platform/ffmpeg_owners.h"
-#include "platform/frame.h"
 
 namespace autoframe::ffmpeg {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/error.h"
+#include "core/error.h"
 #include "platform/ffmpeg_owners.h"
 #include "platform/ffmpeg_picture.h"
 #include "platform/seek_policy.h"

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "analysis/network_boxes.h"
-#include "platform/detectors.h"
+#include "core/detectors.h"
 #include "platform/onnx_runtime.h"
 
 namespace autoframe {

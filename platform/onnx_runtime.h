@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
+#include "core/error.h"
 
 struct OrtSession;
 struct OrtValue;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/process.h"
+#include "core/process.h"
 
 namespace autoframe {
 

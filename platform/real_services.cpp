@@ -5,7 +5,9 @@ extern "C" {
 }
 #include <opencv2/core/utils/logger.hpp>
 
+#include "platform/ffmpeg_frame_source.h"
 #include "platform/onnx_detectors.h"
+#include "platform/opencv_gray.h"
 
 namespace autoframe {
 
@@ -14,6 +16,10 @@ std::unique_ptr<FrameSource> RealServices::openFrameSource(const std::string& pa
 }
 
 std::unique_ptr<Detectors> RealServices::makeDetectors() { return makeOnnxDetectors(); }
+
+std::unique_ptr<GrayRenderer> RealServices::makeGrayRenderer() {
+    return std::make_unique<OpenCvGrayRenderer>();
+}
 
 void silenceLibraries() {
     av_log_set_level(AV_LOG_QUIET);

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "platform/number_text.h"
+#include "core/number_text.h"
 
 namespace autoframe {
 namespace {

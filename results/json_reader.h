@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/error.h"
+#include "core/error.h"
 #include "results/records.h"
 
 namespace autoframe {

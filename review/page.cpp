@@ -210,24 +210,13 @@ std::string header(const PageFacts& facts, const std::vector<Sample>& samples,
     return html + legend() + "</header>\n";
 }
 
-std::string plot(const std::vector<Sample>& samples) {
-    constexpr double width = 960, height = 280;
-    const PlotArea area{64, 24, 872, 216};
-    double first = 0, last = 0, highest = 0;
-    std::vector<double> scores;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const double t = samples[i].timeSeconds();
-        first = i == 0 ? t : std::min(first, t);
-        last = i == 0 ? t : std::max(last, t);
-        highest = std::max(highest, samples[i].sceneScore());
-        scores.push_back(samples[i].sceneScore());
-    }
-    const PlotScale scale(first, last, highest, area);
-    const double bottom = area.top + area.height, right = area.left + area.width;
+constexpr double plotWidth = 960, plotHeight = 280;
 
-    std::string svg = "<svg class=\"plot\" viewBox=\"0 0 " + fixed(width, 0) + " " +
-                      fixed(height, 0) + "\" role=\"img\" aria-label=\"scene score over time\">\n";
+// Horizontal grid lines at six even steps of the score, labelled left of the plot area.
+std::string scoreGrid(const PlotScale& scale, const PlotArea& area) {
+    const double right = area.left + area.width;
     const double scoreStep = scale.topScore() / 5;
+    std::string svg;
     for (int k = 0; k <= 5; ++k) {
         const double y = scale.y(k * scoreStep);
         svg += "<line class=\"grid\" x1=\"" + fixed(area.left, 1) + "\" x2=\"" + fixed(right, 1) +
@@ -236,10 +225,17 @@ std::string plot(const std::vector<Sample>& samples) {
                "\" text-anchor=\"end\">" + fixed(k * scoreStep, decimalsFor(scoreStep)) +
                "</text>\n";
     }
+    return svg;
+}
+
+// Ticks with their times under the plot area, at about ten nice steps.
+std::string timeTicks(const PlotScale& scale, const PlotArea& area) {
+    const double bottom = area.top + area.height;
     const double timeStep =
         niceCeiling((scale.lastSeconds() - scale.firstSeconds()) / 10);
     // About ten ticks; counted, so that no rounding can make the loop run on.
     const double firstTick = std::ceil(scale.firstSeconds() / timeStep);
+    std::string svg;
     for (int k = 0; k <= 12 && timeStep > 0; ++k) {
         const double t = (firstTick + k) * timeStep;
         if (t > scale.lastSeconds() + timeStep * 1e-9) break;
@@ -249,15 +245,29 @@ std::string plot(const std::vector<Sample>& samples) {
         svg += "<text x=\"" + fixed(x, 1) + "\" y=\"" + fixed(bottom + 18, 1) +
                "\" text-anchor=\"middle\">" + fixed(t, decimalsFor(timeStep)) + "</text>\n";
     }
+    return svg;
+}
+
+// The time and score axes along the bottom and left edges, with their titles.
+std::string axes(const PlotArea& area) {
+    const double bottom = area.top + area.height, right = area.left + area.width;
+    std::string svg;
     svg += "<line class=\"axis\" x1=\"" + fixed(area.left, 1) + "\" x2=\"" + fixed(right, 1) +
            "\" y1=\"" + fixed(bottom, 1) + "\" y2=\"" + fixed(bottom, 1) + "\"/>";
     svg += "<line class=\"axis\" x1=\"" + fixed(area.left, 1) + "\" x2=\"" + fixed(area.left, 1) +
            "\" y1=\"" + fixed(area.top, 1) + "\" y2=\"" + fixed(bottom, 1) + "\"/>\n";
-    svg += "<text x=\"" + fixed(right, 1) + "\" y=\"" + fixed(height - 4, 1) +
+    svg += "<text x=\"" + fixed(right, 1) + "\" y=\"" + fixed(plotHeight - 4, 1) +
            "\" text-anchor=\"end\">time (s)</text>";
     svg += "<text x=\"" + fixed(area.left, 1) + "\" y=\"" + fixed(area.top - 10, 1) +
            "\" text-anchor=\"middle\">scene score</text>\n";
+    return svg;
+}
 
+// The samples: a trace through them in time order, a point for each with its time and score on
+// hover, and labels on the five highest scores.
+std::string samplePoints(const std::vector<Sample>& samples, const std::vector<double>& scores,
+                         const PlotScale& scale) {
+    std::string svg;
     std::vector<std::size_t> byTime(samples.size());
     std::iota(byTime.begin(), byTime.end(), std::size_t{0});
     std::stable_sort(byTime.begin(), byTime.end(), [&](std::size_t a, std::size_t b) {
@@ -283,7 +293,24 @@ std::string plot(const std::vector<Sample>& samples) {
                fixed(scale.y(s.sceneScore()) - 7, 1) + "\">" + seconds(s.timeSeconds()) + ": " +
                score(s.sceneScore()) + "</text>\n";
     }
-    return svg + "</svg>\n";
+    return svg;
+}
+
+std::string plot(const std::vector<Sample>& samples) {
+    const PlotArea area{64, 24, 872, 216};
+    double first = 0, last = 0, highest = 0;
+    std::vector<double> scores;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double t = samples[i].timeSeconds();
+        first = i == 0 ? t : std::min(first, t);
+        last = i == 0 ? t : std::max(last, t);
+        highest = std::max(highest, samples[i].sceneScore());
+        scores.push_back(samples[i].sceneScore());
+    }
+    const PlotScale scale(first, last, highest, area);
+    return "<svg class=\"plot\" viewBox=\"0 0 " + fixed(plotWidth, 0) + " " + fixed(plotHeight, 0) +
+           "\" role=\"img\" aria-label=\"scene score over time\">\n" + scoreGrid(scale, area) +
+           timeTicks(scale, area) + axes(area) + samplePoints(samples, scores, scale) + "</svg>\n";
 }
 
 std::string boxes(const std::vector<Observation>& list, const char* kind, int width, int height) {

@@ -14,7 +14,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "platform/frame_source.h"
+#include "platform/ffmpeg_frame_source.h"
 #include "results/json_reader.h"
 #include "review/video_duration.h"
 

@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/frame.h"
-#include "platform/process.h"
+#include "core/error.h"
+#include "core/frame.h"
+#include "core/process.h"
 #include "review/page.h"
 
 namespace autoframe::review {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "results/json_reader.h"
 #include "tests/support.h"
 
 namespace autoframe {
@@ -41,19 +42,15 @@ std::string prefixOf(const std::string& source, double fraction, const std::stri
     return path;
 }
 
-// Counts the samples of a JSON array the helper printed, or -1 if it is not the expected shape.
+// The number of samples in the helper's JSON, read back strictly; -1 (and a test failure naming
+// the fault) when it is not the helper's JSON.
 int sampleCount(const std::string& json) {
-    if (json.empty()) return -1;
-    const std::string file = testing::privatePath("output.json");
-    writeFile(file, json);
-    const std::string check =
-        "/usr/bin/python3 -c \"import json,sys; a=json.load(open(sys.argv[1])); "
-        "keys={'timeSeconds','sceneScore','faces','humans'}; box={'x','y','width','height','confidence'}; "
-        "ok=isinstance(a,list) and all(set(s)==keys and all(set(b)==box for b in s['faces']+s['humans']) for s in a); "
-        "sys.exit(len(a) if ok else 255)\" '" + file + "' 2>/dev/null";
-    const int status = std::system(check.c_str());
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
-    return code == 255 ? -1 : code;
+    const auto samples = decodeSamples(json);
+    if (!samples) {
+        ADD_FAILURE() << samples.error().description << "\n" << json;
+        return -1;
+    }
+    return int(samples->size());
 }
 
 struct BadInput {

@@ -69,13 +69,14 @@ TEST(PrefetchingFrameSource, ReadsAheadExactlyTheTimesTheLoopRequests) {
     const RunParameters parameters{"clip.mp4", 0.0, 1.0, 10.0};
     ScriptedSource inner;
     testing::FakeDetectors detectors;
+    const testing::FakeGrayRenderer gray;
     std::vector<double> asked;
     {
         PrefetchingFrameSource ahead(inner, Schedule::of(parameters));
         testing::FakeFrameSource recorder;  // only to learn what the loop asks for
-        ASSERT_TRUE(sampleVideo(parameters, recorder, detectors));
+        ASSERT_TRUE(sampleVideo(parameters, recorder, detectors, gray));
         asked = recorder.requests;
-        ASSERT_TRUE(sampleVideo(parameters, ahead, detectors));
+        ASSERT_TRUE(sampleVideo(parameters, ahead, detectors, gray));
     }
     ASSERT_EQ(asked.size(), 10u);
     EXPECT_EQ(inner.requests, asked);  // each decoded once, none past the end

@@ -14,7 +14,8 @@ using testing::grayFrame;
 
 Expected<std::vector<Sample>> run(FakeFrameSource& source, FakeDetectors& detectors, double from,
                                   double to, double fps) {
-    return sampleVideo(RunParameters{"video.mp4", from, to, fps}, source, detectors);
+    return sampleVideo(RunParameters{"video.mp4", from, to, fps}, source, detectors,
+                       testing::FakeGrayRenderer{});
 }
 
 TEST(SamplingLoop, RequestsEachTimeAsThePreviousPlusTheStep) {

@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/signature.h"
-#include "platform/gray.h"
-#include "tests/support.h"
 
 namespace autoframe {
 namespace {
-
-using testing::grayFrame;
 
 Signature filled(std::uint8_t level, std::size_t size = 336) { return Signature(size, level); }
 
@@ -40,52 +36,49 @@ TEST(SceneScore, GuardsAndExactArithmetic) {
     }
 }
 
-// A frame whose top `split` rows have one level and the rest another.
-Frame twoBands(int width, int height, int split, std::uint8_t top, std::uint8_t bottom) {
-    Frame frame = grayFrame(width, height, bottom);
-    std::fill(frame.bgr.begin(), frame.bgr.begin() + std::ptrdiff_t(split) * width * 3, top);
-    return frame;
-}
-
-TEST(Signature, RendersTheWholeFrameTopRowFirst) {
-    {
-        SCOPED_TRACE("top half black, bottom half white");
-        const Signature s = signature(twoBands(960, 540, 270, 0, 255));
-        ASSERT_EQ(s.size(), 336u);
-        for (int row = 0; row < 14; ++row) {
-            for (int column = 0; column < 24; ++column) {
-                EXPECT_EQ(s[std::size_t(row * 24 + column)], row < 7 ? 0 : 255)
-                    << "row " << row << " column " << column;
-            }
-        }
+// Answers every request with the same scripted rendering and records the size asked for.
+class ScriptedGray final : public GrayRenderer {
+public:
+    explicit ScriptedGray(std::optional<std::vector<std::uint8_t>> reply)
+        : reply_(std::move(reply)) {}
+    std::optional<std::vector<std::uint8_t>> render(const Frame&, int width,
+                                                    int height) const override {
+        asked.emplace_back(width, height);
+        return reply_;
     }
-    for (auto [width, height] : {std::pair{960, 540}, std::pair{540, 960}, std::pair{7, 3},
-                                 std::pair{1, 1}}) {
-        SCOPED_TRACE(::testing::Message() << "white " << width << "x" << height
-                                          << " is stretched over all values, not letterboxed");
-        EXPECT_EQ(signature(grayFrame(width, height, 255)), filled(255));
-    }
+    mutable std::vector<std::pair<int, int>> asked;
+
+private:
+    std::optional<std::vector<std::uint8_t>> reply_;
+};
+
+TEST(Signature, IsTheRenderingAt24By14AsGiven) {
+    std::vector<std::uint8_t> ramp(336);
+    for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = std::uint8_t(i * 7 % 256);
+    const ScriptedGray gray(ramp);
+    EXPECT_EQ(signature(Frame{}, gray), ramp);
+    EXPECT_EQ(gray.asked, (std::vector{std::pair{24, 14}}));
 }
 
-TEST(Signature, UsesTheVideosLumaWeights) {
-    Frame red = grayFrame(48, 28, 0);
-    for (std::size_t i = 2; i < red.bgr.size(); i += 3) red.bgr[i] = 255;
-    red.matrix = ColorMatrix::bt601;
-    EXPECT_EQ(signature(red), filled(76));  // 0.299 * 255
-    red.matrix = ColorMatrix::bt709;
-    EXPECT_EQ(signature(red), filled(54));  // 0.2126 * 255
-}
-
-TEST(Signature, UnrenderableFramesGiveZeros) {
-    Frame inconsistent = grayFrame(4, 4, 255);
-    inconsistent.bgr.resize(5);
-    for (const Frame& frame : {grayFrame(0, 10, 255), grayFrame(10, 0, 255), Frame{},
-                               inconsistent}) {
-        SCOPED_TRACE(::testing::Message() << frame.width << "x" << frame.height);
-        EXPECT_EQ(signature(frame), filled(0));
+TEST(Signature, NoRenderingOrAWrongSizeGivesZeros) {
+    struct Case {
+        const char* name;
+        std::optional<std::vector<std::uint8_t>> rendered;
+    };
+    const Case cases[] = {
+        {"nothing rendered", std::nullopt},
+        {"one value short", std::vector<std::uint8_t>(335, 255)},
+        {"one value over", std::vector<std::uint8_t>(337, 255)},
+        {"empty", std::vector<std::uint8_t>{}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(signature(Frame{}, ScriptedGray(c.rendered)), filled(0));
     }
     // The frame after an unrenderable one scores the mean of its own values against zeros.
-    EXPECT_EQ(sceneScore(signature(Frame{}), signature(grayFrame(8, 8, 51))), 0.2);
+    EXPECT_EQ(sceneScore(signature(Frame{}, ScriptedGray(std::nullopt)),
+                         signature(Frame{}, ScriptedGray(filled(51)))),
+              0.2);
 }
 
 }  // namespace

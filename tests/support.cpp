@@ -164,11 +164,21 @@ Expected<Detections> FakeDetectors::detect(const Frame&) {
     return reply;
 }
 
+std::optional<std::vector<std::uint8_t>> FakeGrayRenderer::render(const Frame& frame, int width,
+                                                                  int height) const {
+    if (frame.bgr.empty()) return std::nullopt;
+    return std::vector<std::uint8_t>(std::size_t(width) * std::size_t(height), frame.bgr[0]);
+}
+
 std::unique_ptr<FrameSource> FakeServices::openFrameSource(const std::string& path) {
     openedPaths.push_back(path);
     return std::move(source);
 }
 
 std::unique_ptr<Detectors> FakeServices::makeDetectors() { return std::move(detectors); }
+
+std::unique_ptr<GrayRenderer> FakeServices::makeGrayRenderer() {
+    return std::make_unique<FakeGrayRenderer>();
+}
 
 }  // namespace autoframe::testing

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/detectors.h"
-#include "platform/frame_source.h"
-#include "platform/process.h"
-#include "platform/services.h"
+#include "core/detectors.h"
+#include "core/frame_source.h"
+#include "core/gray.h"
+#include "core/process.h"
+#include "core/services.h"
 
 namespace autoframe::testing {
 
@@ -96,11 +97,20 @@ public:
     int calls = 0;
 };
 
+// Renders a frame as its first byte everywhere (exact for the solid frames of grayFrame), nothing
+// for a frame without pixels.
+class FakeGrayRenderer final : public GrayRenderer {
+public:
+    std::optional<std::vector<std::uint8_t>> render(const Frame& frame, int width,
+                                                    int height) const override;
+};
+
 // Services handing out the given fakes once each.
 class FakeServices final : public Services {
 public:
     std::unique_ptr<FrameSource> openFrameSource(const std::string& path) override;
     std::unique_ptr<Detectors> makeDetectors() override;
+    std::unique_ptr<GrayRenderer> makeGrayRenderer() override;
 
     std::unique_ptr<FakeFrameSource> source = std::make_unique<FakeFrameSource>();
     std::unique_ptr<FakeDetectors> detectors = std::make_unique<FakeDetectors>();

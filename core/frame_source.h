@@ -1,10 +1,7 @@
 #pragma once
 
-#include <memory>
-#include <string>
-
-#include "platform/error.h"
-#include "platform/frame.h"
+#include "core/error.h"
+#include "core/frame.h"
 
 namespace autoframe {
 
@@ -21,8 +18,5 @@ public:
     // Any problem with the file (missing, not a video, undecodable) is reported here.
     virtual Expected<TimedFrame> frameAt(double seconds) = 0;
 };
-
-// Opening never fails and never reads more than it must: problems show at the first request.
-std::unique_ptr<FrameSource> openFrameSource(const std::string& path);
 
 }  // namespace autoframe

@@ -1,4 +1,4 @@
-#include "platform/gray.h"
+#include "platform/opencv_gray.h"
 
 #include <cmath>
 #include <cstddef>

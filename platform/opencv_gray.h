@@ -4,7 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/frame.h"
+#include "core/frame.h"
+#include "core/gray.h"
 
 namespace autoframe {
 
@@ -16,5 +17,14 @@ enum class ReductionFilter { area, bilinear };
 // rows top first. Nothing when the frame cannot be rendered.
 std::optional<std::vector<std::uint8_t>> renderGray(const Frame& frame, int width, int height,
                                                     ReductionFilter filter = ReductionFilter::area);
+
+// Gray rendering on OpenCV's resize, by area averaging.
+class OpenCvGrayRenderer final : public GrayRenderer {
+public:
+    std::optional<std::vector<std::uint8_t>> render(const Frame& frame, int width,
+                                                    int height) const override {
+        return renderGray(frame, width, height);
+    }
+};
 
 }  // namespace autoframe
