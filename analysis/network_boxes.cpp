@@ -118,7 +118,7 @@ std::vector<PixelBox> frameBoxes(std::span<const Candidate> candidates, Size fra
     boxes.reserve(candidates.size());
     for (const Candidate& c : candidates) {
         const PixelBox box{c.left * toFrameX, c.top * toFrameY, c.width * toFrameX,
-                           c.height * toFrameY, c.score};
+                           c.height * toFrameY, c.confidence};
         // A degenerate input (e.g. one row of pixels) can overflow exp() into infinite sizes.
         // Too small boxes go before suppression so that they suppress nothing.
         if (!finite(box) || box.height < settings.minHeight) continue;

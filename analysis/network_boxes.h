@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/detectors.h"
+#include "core/pixel_box.h"
 
 // From the raw outputs of the two detector networks to boxes in frame pixels: where a network's
 // input comes from in the frame, how its grid cells read as boxes, and which boxes are kept.
@@ -46,14 +46,8 @@ InputLayout inputLayout(Size frame, double inputScale);
 // The three grids of both networks, finest first: one cell per `stride` input pixels.
 inline constexpr std::array<int, 3> strides = {8, 16, 32};
 
-// A box found in a network's input: input pixels, top-left origin.
-struct Candidate {
-    double left = 0.0;
-    double top = 0.0;
-    double width = 0.0;
-    double height = 0.0;
-    float score = 0.0f;
-};
+// A box found in a network's input, in pixels of that input, with its score as confidence.
+using Candidate = PixelBox;
 
 // The box that cell `cell` of a grid `columns` wide at `stride` predicts from its first four
 // numbers: the centre's offset from the cell's corner and the log of the size, both in cells.

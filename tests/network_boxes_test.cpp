@@ -16,7 +16,7 @@ void expectBox(const Candidate& c, double left, double top, double width, double
     EXPECT_DOUBLE_EQ(c.top, top);
     EXPECT_DOUBLE_EQ(c.width, width);
     EXPECT_DOUBLE_EQ(c.height, height);
-    EXPECT_EQ(c.score, score);
+    EXPECT_EQ(c.confidence, score);
 }
 
 TEST(InputLayout, ScalesThenPadsToMultiplesOf32) {
