@@ -223,6 +223,10 @@ bool FfmpegFrameSource::takesPacket(const AVPacket& packet, double seconds, doub
     return true;
 }
 
+// Needless frames are left out only when nothing refers to them. Leaving out needless reference
+// B-frames as well (B-pyramid) would decode a fifth less at one request a second on the benchmark
+// clip, but it changes pictures: there the P-frames stay the same and the B-frames do not, as the
+// H.264 decoder fills the gap in frame numbers with a stand-in that enters their reference lists.
 Expected<void> FfmpegFrameSource::sendPacket(AVPacket& packet, double seconds, double earliest) {
     const bool needless = settings_.skipNonReference && packet.pts != AV_NOPTS_VALUE &&
                           needless_.canLeaveOut(packet.pts, seconds, earliest);
