@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -225,6 +226,28 @@ TEST_P(FrameSourceContract, EveryFrameInTurn) {
     std::vector<double> requests;
     for (double t : times) requests.push_back(t + 0.1 / GetParam().fps);
     expectPatternFrames(*source, times, requests);
+}
+
+TEST_P(FrameSourceContract, RequestsCloserThanTheFramesGetEachFrameAlikeEveryTime) {
+    // Four requests a frame, from the start and again after a jump: every answer is the nearest
+    // frame, and all answers for one frame are the same pixels as the first.
+    auto source = openFrameSource(path);
+    const double step = 0.25 / GetParam().fps;
+    std::vector<double> requests;
+    for (double t = 0.0; t < 0.5; t += step) requests.push_back(t);
+    for (double t = times.back() - 1.0; t < times.back() - 0.7; t += step) requests.push_back(t);
+    std::map<int, std::vector<std::uint8_t>> first;
+    for (const double t : requests) {
+        SCOPED_TRACE("requested " + std::to_string(t) + " s");
+        const auto got = source->frameAt(t);
+        ASSERT_TRUE(got) << got.error().description;
+        const int number = frameNumber(got->frame);
+        EXPECT_EQ(number, nearestFrame(times, t));
+        const auto [seen, isNew] = first.try_emplace(number, got->frame.bgr);
+        if (!isNew) {
+            EXPECT_TRUE(got->frame.bgr == seen->second);
+        }
+    }
 }
 
 TEST_P(FrameSourceContract, PastTheEndFailsNamingTheEnd) {
