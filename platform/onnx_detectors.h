@@ -23,8 +23,11 @@ inline constexpr NetSettings faceSettings{
 inline constexpr NetSettings humanSettings{
     .inputScale = 1.1, .scoreThreshold = 0.46f, .nmsThreshold = 0.35f, .minHeight = 0.0};
 
-// How each network's operators run (bench/pipeline_bench.cpp measures the choices).
-inline constexpr onnx::Threads detectorThreads{.count = 2, .spin = true};
+// How each network's operators run, measured by bench/pipeline_bench.cpp on two cores with the
+// next frame decoded ahead: two threads that wait, not spin, between operators. Each network has
+// its own pool, so a spinning thread of one takes a core from the other network and from the
+// decoding (60 s 1080p clip at fps 4: 6.2 s waiting, 11.3 s spinning, 8.3 s on one thread).
+inline constexpr onnx::Threads detectorThreads{.count = 2, .spin = false};
 
 // Faces (YuNet) and whole human bodies (YOLOX, person class) with ONNX Runtime, on the models
 // built into the binary. Models load at the first detection; a load failure is that detection's
