@@ -176,7 +176,10 @@ private:
 
     std::optional<std::string> decode(const onnx::Model& network, Size input, float threshold,
                                       std::vector<Candidate>& into) const override {
-        if (network.output(1)) return std::string("the model gives more than one output");
+        if (network.outputCount() != 1) {
+            return "the model gives " + std::to_string(network.outputCount()) +
+                   " outputs instead of 1";
+        }
         auto rows = values(network, 0);
         if (!rows) return rows.error().description;
         return decodeYoloxPeople(*rows, input, threshold, into);

@@ -58,6 +58,7 @@ public:
     // are then output(0), output(1), ...
     Expected<void> run(std::span<float> input, std::span<const std::int64_t> shape);
     Expected<Tensor> output(std::size_t index) const;
+    std::size_t outputCount() const { return outputNames_.size(); }
 
 private:
     Model();
