@@ -32,10 +32,11 @@ struct Timed {
 
 Timed runOnce(const RunParameters& parameters, Detectors& detectors, bool ahead) {
     auto source = openFrameSource(parameters.video);
-    PrefetchingFrameSource prefetching(*source, Schedule::of(parameters));
+    const Schedule schedule = Schedule::of(parameters);
+    PrefetchingFrameSource prefetching(*source, nextOn(schedule));
     FrameSource& used = ahead ? static_cast<FrameSource&>(prefetching) : *source;
     const auto start = std::chrono::steady_clock::now();
-    auto samples = sampleVideo(parameters, used, detectors, OpenCvGrayRenderer{});
+    auto samples = sampleVideo(parameters, schedule, used, detectors, OpenCvGrayRenderer{});
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!samples) return {seconds, "error: " + samples.error().description};

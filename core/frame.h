@@ -20,7 +20,12 @@ struct Frame {
 
 struct TimedFrame {
     Frame frame;
-    double seconds = 0.0;  // the frame's own presentation time, 0 at the start of the video
+    // The time the frame answers for, 0 at the start of the video: its own presentation time, or
+    // the time asked for while the frame is on screen then (see FrameSource::frameAt).
+    double seconds = 0.0;
+    // Which decoded picture the frame shows: two frames with the same number, other than 0, are
+    // the same picture. 0: not known.
+    std::uint64_t picture = 0;
 };
 
 }  // namespace autoframe

@@ -14,7 +14,10 @@ public:
     virtual ~FrameSource() = default;
 
     // The decoded frame nearest to `seconds` among those within `toleranceSeconds` either side,
-    // upright, scaled to fit within maximumSide x maximumSide (never enlarged), with its own time.
+    // with its own time. When none lies that near, the frame on screen at `seconds` (shown at or
+    // before it, and the next frame shown after it, or the video lasting past it), with `seconds`
+    // as its time: in a video whose frames are sparse, the picture a viewer sees then. Frames
+    // come upright, scaled to fit within maximumSide x maximumSide (never enlarged).
     // Any problem with the file (missing, not a video, undecodable) is reported here.
     virtual Expected<TimedFrame> frameAt(double seconds) = 0;
 };

@@ -4,6 +4,13 @@
 
 namespace autoframe {
 
+NextRequest nextOn(const Schedule& schedule) {
+    return [&schedule](double requested) -> std::optional<double> {
+        auto next = schedule.after(requested);
+        return next ? *next : std::nullopt;
+    };
+}
+
 PrefetchingFrameSource::~PrefetchingFrameSource() {
     if (pending_.valid()) pending_.wait();
 }
@@ -17,10 +24,10 @@ Expected<TimedFrame> PrefetchingFrameSource::frameAt(double seconds) {
     }
     if (!answer) answer = inner_.frameAt(seconds);
 
-    const auto next = schedule_.after(seconds);
-    if (*answer && next && *next) {
+    const auto next = *answer ? next_(seconds) : std::nullopt;
+    if (next) {
         try {
-            const double ahead = **next;
+            const double ahead = *next;
             pending_ = std::async(std::launch::async, [this, ahead] { return inner_.frameAt(ahead); });
             pendingTime_ = ahead;
         } catch (const std::system_error&) {

@@ -14,10 +14,11 @@ Expected<void> runAutoFraming(Process& process, Services& services) {
     auto source = services.openFrameSource(parameters->video);
     auto detectors = services.makeDetectors();
     auto gray = services.makeGrayRenderer();
+    const Schedule schedule = Schedule::of(*parameters);
     // The next frame is decoded while the detectors look at the current one; every request
     // still gets the answer the source gives for it, in the same order.
-    PrefetchingFrameSource ahead(*source, Schedule::of(*parameters));
-    auto samples = sampleVideo(*parameters, ahead, *detectors, *gray);
+    PrefetchingFrameSource ahead(*source, nextOn(schedule));
+    auto samples = sampleVideo(*parameters, schedule, ahead, *detectors, *gray);
     if (!samples) return std::unexpected(std::move(samples.error()));
 
     auto json = encodeSamples(*samples);

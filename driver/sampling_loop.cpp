@@ -15,9 +15,9 @@ double clampTime(double actual, double from, double to) {
     return from <= upper ? upper : from;
 }
 
-Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, FrameSource& source,
-                                          Detectors& detectors, const GrayRenderer& gray) {
-    const Schedule schedule = Schedule::of(parameters);
+Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, const Schedule& schedule,
+                                          FrameSource& source, Detectors& detectors,
+                                          const GrayRenderer& gray) {
     if (schedule.isEmpty()) return std::vector<Sample>{};
     if (!(schedule.estimatedCount() <= maximumScheduledFrames)) {
         return fail("AutoFramingSchedule", 2,
@@ -29,13 +29,21 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, Frame
 
     std::vector<Sample> samples;
     std::optional<Signature> previous;
+    // The picture analysed last and what was found in it: the detectors see each decoded
+    // picture once, however many requests it answers.
+    std::uint64_t previousPicture = 0;
+    FrameObservations previousFound;
     double requested = schedule.from;
     while (true) {
         auto frame = source.frameAt(requested);
         if (!frame) return std::unexpected(std::move(frame.error()));
 
-        auto found = detectRectangles(frame->frame, detectors);
+        const bool samePicture = frame->picture != 0 && frame->picture == previousPicture;
+        auto found = samePicture ? Expected<FrameObservations>(previousFound)
+                                 : detectRectangles(frame->frame, detectors);
         if (!found) return std::unexpected(std::move(found.error()));
+        previousPicture = frame->picture;
+        previousFound = *found;
 
         Signature current = signature(frame->frame, gray);
         const double timeSeconds = clampTime(frame->seconds, parameters.from, parameters.to);

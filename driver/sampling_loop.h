@@ -15,8 +15,10 @@ namespace autoframe {
 // The clamp of a frame's actual time into [from, to]; a NaN gives `to`.
 double clampTime(double actual, double from, double to);
 
-// Walks the schedule: one Sample per requested time, or the first error.
-Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, FrameSource& source,
-                                          Detectors& detectors, const GrayRenderer& gray);
+// Walks the schedule: one Sample per requested time, or the first error. A decoded picture that
+// answers several requests in a row is looked at by the detectors once.
+Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, const Schedule& schedule,
+                                          FrameSource& source, Detectors& detectors,
+                                          const GrayRenderer& gray);
 
 }  // namespace autoframe

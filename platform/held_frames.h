@@ -5,27 +5,42 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <utility>
 
 namespace autoframe {
 
-// Frames in time order: at most the last one before the latest request, then the first at or
-// after it. Requests come in increasing order; each has a window from `earliest` (the request
-// less the tolerance) on.
+// One request for a frame: the time asked for and how far from it the nearest frame may lie.
+struct RequestWindow {
+    double seconds = 0.0;
+    double tolerance = 0.0;
+
+    // The start of the window: frames before it are never the nearest answer.
+    double earliest() const { return seconds - tolerance; }
+};
+
+// Frames in time order: the last one at or before the latest request, then those after it.
+// Requests come in increasing order.
 template <class Picture>
 class HeldFrames {
 public:
     struct Held {
         Picture picture;
         double seconds = 0.0;
+        std::uint64_t number = 0;  // counts the frames held, from 1: tells two pictures apart
     };
 
-    // Frames before the window are of no more use; of those up to the request, only the last.
-    void prune(double seconds, double earliest) {
-        while (!held_.empty() && held_.front().seconds < earliest) held_.pop_front();
-        while (held_.size() >= 2 && held_[1].seconds <= seconds) held_.pop_front();
+    // The frame that answers a request, and the time it answers for.
+    struct Answer {
+        const Held* held = nullptr;
+        double seconds = 0.0;
+    };
+
+    // Of the frames up to the request only the last can still answer: it is the one on screen.
+    void prune(const RequestWindow& request) {
+        while (held_.size() >= 2 && held_[1].seconds <= request.seconds) held_.pop_front();
     }
 
     // No frame held at or after `seconds`: decoding must go on.
@@ -39,28 +54,39 @@ public:
         return at;
     }
 
-    // A decoded frame at `at` can be an answer: not before the window, and after every held one.
-    bool wants(double at, double earliest) const {
-        return !(at < earliest || (!held_.empty() && at <= held_.back().seconds));
-    }
+    // A decoded frame at `at` can be an answer: it shows after every held one.
+    bool wants(double at) const { return held_.empty() || at > held_.back().seconds; }
 
     // Keeps a wanted frame. Of the frames before the request only the last can be the answer.
-    void add(Picture picture, double at, double seconds) {
-        if (at < seconds && !held_.empty() && held_.back().seconds < seconds) held_.pop_back();
-        held_.push_back(Held{std::move(picture), at});
+    void add(Picture picture, double at, const RequestWindow& request) {
+        if (at < request.seconds && !held_.empty() && held_.back().seconds < request.seconds) {
+            held_.pop_back();
+        }
+        held_.push_back(Held{std::move(picture), at, ++added_});
     }
 
-    // The held frame nearest to `seconds` within `tolerance` either side (the earlier of two
-    // equally near), or null.
-    const Held* nearest(double seconds, double tolerance) const {
+    // The held frame nearest to the request within its tolerance either side (the earlier of two
+    // equally near), with its own time. Failing that, the frame on screen at the request: the
+    // last shown at or before it, while the next is still to come or, for the last frame of the
+    // video (`videoEnded`: nothing follows what is held), while the video lasts; it answers for
+    // the requested time itself, the moment a viewer sees it. Else nothing.
+    std::optional<Answer> answer(const RequestWindow& request, bool videoEnded) const {
         const Held* best = nullptr;
         for (const Held& held : held_) {
-            if (!(std::abs(held.seconds - seconds) <= tolerance)) continue;
-            if (!best || std::abs(held.seconds - seconds) < std::abs(best->seconds - seconds)) {
-                best = &held;
-            }
+            const double distance = std::abs(held.seconds - request.seconds);
+            if (!(distance <= request.tolerance)) continue;
+            if (!best || distance < std::abs(best->seconds - request.seconds)) best = &held;
         }
-        return best;
+        if (best) return Answer{best, best->seconds};
+
+        const auto after = std::find_if(held_.begin(), held_.end(), [&](const Held& held) {
+            return held.seconds > request.seconds;
+        });
+        if (after == held_.begin()) return std::nullopt;
+        const bool onScreen = after != held_.end() ||
+                              (videoEnded && lastEnd_ && request.seconds < *lastEnd_);
+        if (!onScreen) return std::nullopt;
+        return Answer{&*std::prev(after), request.seconds};
     }
 
     // After a seek nothing held fits with what is decoded next.
@@ -74,6 +100,7 @@ public:
 private:
     std::deque<Held> held_;
     std::optional<double> lastEnd_;
+    std::uint64_t added_ = 0;
 };
 
 }  // namespace autoframe

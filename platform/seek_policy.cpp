@@ -61,8 +61,8 @@ SeekPolicy::Verdict SeekPolicy::read(std::int64_t decodes, std::int64_t shows, b
     return Verdict::decode;
 }
 
-bool NeedlessFrames::canLeaveOut(std::int64_t shows, double seconds, double earliest) {
-    bool needless = clock_.secondsOf(shows) < earliest;
+bool NeedlessFrames::canLeaveOut(std::int64_t shows, double seconds) {
+    bool needless = false;
     for (const std::int64_t other : recentShows_) {
         needless = needless || (other > shows && clock_.secondsOf(other) <= seconds);
     }

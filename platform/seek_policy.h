@@ -68,15 +68,16 @@ private:
 };
 
 // Frames that can never be an answer, so that the decoder may leave them out when nothing refers
-// to them: those shown before the window, and those shown before another frame already read that
-// shows no later than the request (that one is nearer).
+// to them: those shown before another frame already read that shows no later than the request
+// (that one is nearer, or on screen after them). A frame shown long before the request may still
+// be the one on screen at it, while no later frame is known.
 class NeedlessFrames {
 public:
     explicit NeedlessFrames(const StreamClock& clock) : clock_(clock) { forget(); }
 
     // Remembers the packet's presentation time and tells whether its frame can be left out for a
-    // request at `seconds` with its window starting at `earliest`.
-    bool canLeaveOut(std::int64_t shows, double seconds, double earliest);
+    // request at `seconds`.
+    bool canLeaveOut(std::int64_t shows, double seconds);
     // After a seek the packets read before are no guide.
     void forget() { recentShows_.fill(noTimestamp); }
 

@@ -12,10 +12,14 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "analysis/signature.h"
+#include "core/number_text.h"
+#include "driver/prefetching_frame_source.h"
 #include "platform/ffmpeg_frame_source.h"
 #include "platform/opencv_gray.h"
 #include "platform/real_services.h"
@@ -197,73 +201,109 @@ std::vector<Clip> contractClips() {
     };
 }
 
-// One contract for every codec and container: each test runs on each clip.
-class FrameSourceContract : public ::testing::TestWithParam<Clip> {
+// The frame source as the helper runs it: each next request of a known plan decoded ahead on a
+// worker while the caller works on the answer before.
+class DecodedAhead final : public FrameSource {
+public:
+    DecodedAhead(std::unique_ptr<FrameSource> inner, std::vector<double> plan)
+        : inner_(std::move(inner)), plan_(std::move(plan)), ahead_(*inner_, [this](double) {
+              return asked_ < plan_.size() ? std::optional(plan_[asked_]) : std::nullopt;
+          }) {}
+
+    Expected<TimedFrame> frameAt(double seconds) override {
+        ++asked_;
+        return ahead_.frameAt(seconds);
+    }
+
+private:
+    std::unique_ptr<FrameSource> inner_;
+    std::vector<double> plan_;
+    std::size_t asked_ = 0;  // requests so far: the next one planned is plan_[asked_]
+    PrefetchingFrameSource ahead_;
+};
+
+// One contract for every codec and container: each test runs on each clip, with every request
+// answered when it comes and with the next one decoded ahead.
+class FrameSourceContract : public ::testing::TestWithParam<std::tuple<Clip, bool>> {
 protected:
     void SetUp() override {
-        path = GetParam().make();
-        ASSERT_FALSE(path.empty()) << "could not make the fixture: " << GetParam().name;
-        times = evenTimes(GetParam().frames, GetParam().fps);
+        path = clip().make();
+        ASSERT_FALSE(path.empty()) << "could not make the fixture: " << clip().name;
+        times = evenTimes(clip().frames, clip().fps);
+    }
+    const Clip& clip() const { return std::get<0>(GetParam()); }
+    // The source on the clip, for requests made in the order of `plan`.
+    std::unique_ptr<FrameSource> open(const std::vector<double>& plan) const {
+        auto source = openFrameSource(path);
+        if (!std::get<1>(GetParam())) return source;
+        return std::make_unique<DecodedAhead>(std::move(source), plan);
     }
     std::string path;
     std::vector<double> times;  // of every frame
 };
 
-INSTANTIATE_TEST_SUITE_P(Clips, FrameSourceContract, ::testing::ValuesIn(contractClips()),
-                         [](const ::testing::TestParamInfo<Clip>& info) { return info.param.id; });
+INSTANTIATE_TEST_SUITE_P(
+    Clips, FrameSourceContract, ::testing::Combine(::testing::ValuesIn(contractClips()), ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<Clip, bool>>& info) {
+        return std::string(std::get<0>(info.param).id) +
+               (std::get<1>(info.param) ? "DecodedAhead" : "OnRequest");
+    });
 
 TEST_P(FrameSourceContract, SparseIncreasingRequestsGetTheNearestFrame) {
     const double last = times.back();
-    auto source = openFrameSource(path);
     // Repeats, a step inside one frame, long jumps (seeks), the last frame from just past it.
-    expectPatternFrames(*source, times,
-                        {-0.1, 0.013, 0.51, 0.51, 0.53, 1.234, 2.91, last - 0.93, last - 0.51, last,
-                         last + 0.09});
+    const std::vector<double> requests = {-0.1, 0.013, 0.51, 0.51, 0.53, 1.234, 2.91, last - 0.93,
+                                          last - 0.51, last, last + 0.09};
+    expectPatternFrames(*open(requests), times, requests);
 }
 
 TEST_P(FrameSourceContract, EveryFrameInTurn) {
-    auto source = openFrameSource(path);
     std::vector<double> requests;
-    for (double t : times) requests.push_back(t + 0.1 / GetParam().fps);
-    expectPatternFrames(*source, times, requests);
+    for (double t : times) requests.push_back(t + 0.1 / clip().fps);
+    expectPatternFrames(*open(requests), times, requests);
 }
 
 TEST_P(FrameSourceContract, RequestsCloserThanTheFramesGetEachFrameAlikeEveryTime) {
     // Four requests a frame, from the start and again after a jump: every answer is the nearest
-    // frame, and all answers for one frame are the same pixels as the first.
-    auto source = openFrameSource(path);
-    const double step = 0.25 / GetParam().fps;
+    // frame, and all answers for one frame are the same picture, with the same pixels.
+    const double step = 0.25 / clip().fps;
     std::vector<double> requests;
     for (double t = 0.0; t < 0.5; t += step) requests.push_back(t);
     for (double t = times.back() - 1.0; t < times.back() - 0.7; t += step) requests.push_back(t);
-    std::map<int, std::vector<std::uint8_t>> first;
+    auto source = open(requests);
+    std::map<int, TimedFrame> first;
     for (const double t : requests) {
         SCOPED_TRACE("requested " + std::to_string(t) + " s");
         const auto got = source->frameAt(t);
         ASSERT_TRUE(got) << got.error().description;
         const int number = frameNumber(got->frame);
         EXPECT_EQ(number, nearestFrame(times, t));
-        const auto [seen, isNew] = first.try_emplace(number, got->frame.bgr);
+        EXPECT_NE(got->picture, 0u);
+        const auto [seen, isNew] = first.try_emplace(number, *got);
         if (!isNew) {
-            EXPECT_TRUE(got->frame.bgr == seen->second);
+            EXPECT_TRUE(got->frame.bgr == seen->second.frame.bgr);
+            EXPECT_EQ(got->picture, seen->second.picture);
         }
     }
+    std::set<std::uint64_t> pictures;
+    for (const auto& [number, timed] : first) pictures.insert(timed.picture);
+    EXPECT_EQ(pictures.size(), first.size()) << "two frames given as one picture";
 }
 
 TEST_P(FrameSourceContract, PastTheEndFailsNamingTheEnd) {
-    auto source = openFrameSource(path);
+    auto source = open({1.0, 10.5});
     ASSERT_TRUE(source->frameAt(1.0));
     const auto past = source->frameAt(10.5);
     ASSERT_FALSE(past);
     EXPECT_EQ(past.error().description,
               "no frame within 0.120 s of 10.500 s in '" + path + "'; the video ends at " +
-                  std::string(GetParam().fps == 25 ? "4.000" : "10.000") + " s");
+                  std::string(clip().fps == 25 ? "4.000" : "10.000") + " s");
 }
 
 TEST_P(FrameSourceContract, FirstRequestFarIntoTheVideo) {
     // Seeking straight from the start, and again from there by less than one keyframe interval.
-    auto source = openFrameSource(path);
-    expectPatternFrames(*source, times, {times.back() - 1.5, times.back() - 0.7});
+    const std::vector<double> requests = {times.back() - 1.5, times.back() - 0.7};
+    expectPatternFrames(*open(requests), times, requests);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -304,6 +344,64 @@ TEST(FrameSource, LongGroupOfPictures) {
     expectPatternFrames(*source, evenTimes(250, 25), {0.51, 5.0, 5.03, 9.49});
 }
 
+// Videos whose frames are further apart than the tolerance: where no frame lies within it, the
+// frame on screen answers for the requested time.
+TEST(FrameSource, SparseFramesAnswerWithTheFrameOnScreen) {
+    struct Request {
+        double seconds;
+        int frame;            // pattern number shown, -1: the request fails
+        double answersFor;    // the time given with the frame
+    };
+    struct Case {
+        const char* name;
+        std::function<std::string()> make;
+        std::vector<Request> requests;
+        std::string failure;  // of the last request, after the file's name
+    };
+    const Case cases[] = {
+        {"AVI at 15 fps whose stream repeats frames: one coded frame every 0.4 s",
+         [] { return fromPattern("sparse-repeats.avi",
+                                 "-vf \"select='not(mod(n\\,10))',setpts=N*0.4/TB\" "
+                                 "-fps_mode passthrough -r 15 -c:v mpeg4 -q:v 3 -t 4"); },
+         {{0.0, 0, 0.0}, {0.25, 0, 0.25}, {0.5, 10, 0.4}, {1.0, 20, 1.0}, {1.1, 30, 1.2},
+          {2.6, 60, 2.6}, {3.65, 90, 3.6}, {3.7, 90, 3.6}, {3.8, -1, 0}},
+         "; the video ends at 3.667 s"},
+        {"2 frames a second, asked 4 times a second, with B-frames",
+         [] { return fromPattern("two-fps.mp4", "-vf \"select='not(mod(n\\,25))',setpts=N*0.5/TB\" "
+                                               "-fps_mode passthrough -r 2 " + x264 + " -bf 2"); },
+         {{0.0, 0, 0.0}, {0.25, 0, 0.25}, {0.5, 25, 0.5}, {0.75, 25, 0.75}, {4.75, 225, 4.75},
+          {5.0, -1, 0}},
+         "; the video ends at 5.000 s"},
+        {"variable frame rate with a gap of 4 s",
+         [] { return fromPattern("vfr-gap.mkv",
+                                 "-vf \"setpts='if(lt(N,25),N*0.04,5+(N-25)*0.04)/TB'\" "
+                                 "-frames:v 50 -fps_mode passthrough " + x264); },
+         {{0.5, 12, 0.48}, {1.0, 24, 0.96}, {2.0, 24, 2.0}, {4.5, 24, 4.5}, {4.9, 25, 5.0},
+          {5.5, 37, 5.48}, {6.1, -1, 0}},
+         "; the video ends at 6.000 s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = c.make();
+        ASSERT_FALSE(path.empty());
+        auto source = openFrameSource(path);
+        for (const Request& r : c.requests) {
+            SCOPED_TRACE("requested " + std::to_string(r.seconds) + " s");
+            const auto got = source->frameAt(r.seconds);
+            if (r.frame < 0) {
+                ASSERT_FALSE(got);
+                EXPECT_EQ(got.error().description, "no frame within 0.120 s of " +
+                                                       numberText(r.seconds, 3) + " s in '" +
+                                                       path + "'" + c.failure);
+                continue;
+            }
+            ASSERT_TRUE(got) << got.error().description;
+            EXPECT_EQ(frameNumber(got->frame), r.frame);
+            EXPECT_NEAR(got->seconds, r.answersFor, 1e-9);
+        }
+    }
+}
+
 TEST(FrameSource, VariableFrameRateWithAGap) {
     // Frames 0-49 every 0.04 s, then nothing until 2.52 s, then frames 50-79 every 0.12 s.
     const std::string path = fromPattern(
@@ -314,10 +412,10 @@ TEST(FrameSource, VariableFrameRateWithAGap) {
     for (int n = 0; n < 80; ++n) times.push_back(n < 50 ? n * 0.04 : 2.52 + (n - 50) * 0.12);
     auto source = openFrameSource(path);
     expectPatternFrames(*source, times, {0.51, 1.99, 2.06});
-    const auto inGap = source->frameAt(2.2);
-    ASSERT_FALSE(inGap);
-    EXPECT_EQ(inGap.error().description,
-              "no frame within 0.120 s of 2.200 s in '" + path + "'; the next frame is at 2.520 s");
+    const auto inGap = source->frameAt(2.2);  // frame 49 is on screen until 2.52 s
+    ASSERT_TRUE(inGap) << inGap.error().description;
+    EXPECT_EQ(frameNumber(inGap->frame), 49);
+    EXPECT_EQ(inGap->seconds, 2.2);
     expectPatternFrames(*source, times, {2.42, 2.56, 2.62, 5.98});
 }
 

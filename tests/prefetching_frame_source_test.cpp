@@ -47,7 +47,8 @@ TEST(PrefetchingFrameSource, AnswersEachRequestAsTheInnerSourceDoes) {
         SCOPED_TRACE(c.name);
         ScriptedSource inner(c.failAt);
         {
-            PrefetchingFrameSource ahead(inner, Schedule{0.0, 1.0, 4.5});
+            const Schedule schedule{0.0, 1.0, 4.5};
+            PrefetchingFrameSource ahead(inner, nextOn(schedule));
             for (double t : c.asked) {
                 const auto answer = ahead.frameAt(t);
                 if (t == c.failAt) {
@@ -72,11 +73,12 @@ TEST(PrefetchingFrameSource, ReadsAheadExactlyTheTimesTheLoopRequests) {
     const testing::FakeGrayRenderer gray;
     std::vector<double> asked;
     {
-        PrefetchingFrameSource ahead(inner, Schedule::of(parameters));
+        const Schedule schedule = Schedule::of(parameters);
+        PrefetchingFrameSource ahead(inner, nextOn(schedule));
         testing::FakeFrameSource recorder;  // only to learn what the loop asks for
-        ASSERT_TRUE(sampleVideo(parameters, recorder, detectors, gray));
+        ASSERT_TRUE(sampleVideo(parameters, schedule, recorder, detectors, gray));
         asked = recorder.requests;
-        ASSERT_TRUE(sampleVideo(parameters, ahead, detectors, gray));
+        ASSERT_TRUE(sampleVideo(parameters, schedule, ahead, detectors, gray));
     }
     ASSERT_EQ(asked.size(), 10u);
     EXPECT_EQ(inner.requests, asked);  // each decoded once, none past the end

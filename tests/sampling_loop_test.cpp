@@ -14,7 +14,8 @@ using testing::grayFrame;
 
 Expected<std::vector<Sample>> run(FakeFrameSource& source, FakeDetectors& detectors, double from,
                                   double to, double fps) {
-    return sampleVideo(RunParameters{"video.mp4", from, to, fps}, source, detectors,
+    const RunParameters parameters{"video.mp4", from, to, fps};
+    return sampleVideo(parameters, Schedule::of(parameters), source, detectors,
                        testing::FakeGrayRenderer{});
 }
 
@@ -88,6 +89,33 @@ TEST(SamplingLoop, ScoresEachFrameAgainstThePreviousOne) {
     EXPECT_EQ((*samples)[0].faces(), std::vector{Observation(0.25, 0.25, 0.5, 0.5, 0.5)});
     EXPECT_EQ((*samples)[0].humans(), std::vector{Observation(0, 0, 1, 1, 0.25)});
     EXPECT_TRUE((*samples)[1].faces().empty());
+}
+
+TEST(SamplingLoop, APictureAnsweringRequestsInARowIsDetectedOnce) {
+    // Pictures by number; 0 is a picture the source cannot tell apart, so it is always looked at.
+    const std::uint64_t pictures[] = {1, 1, 1, 2, 1, 0, 0, 3, 3};
+    const int detectedAt[] = {0, 3, 4, 5, 6, 7};  // the requests the detectors see
+    FakeFrameSource source;
+    FakeDetectors detectors;
+    for (std::size_t i = 0; i < std::size(pictures); ++i) {
+        source.replies.push_back(TimedFrame{grayFrame(4, 4, 0), double(i), pictures[i]});
+    }
+    for (const int request : detectedAt) {
+        Detections found;  // a face whose confidence tells which detection gave it
+        found.faces.push_back(PixelBox{0, 0, 4, 4, float(request) / 10.0f});
+        detectors.replies.push_back(found);
+    }
+    const auto samples = run(source, detectors, 0, 9, 1);
+    ASSERT_TRUE(samples) << samples.error().description;
+    ASSERT_EQ(samples->size(), std::size(pictures));
+    EXPECT_EQ(detectors.calls, int(std::size(detectedAt)));
+    const int givenBy[] = {0, 0, 0, 3, 4, 5, 6, 7, 7};
+    for (std::size_t i = 0; i < samples->size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ((*samples)[i].timeSeconds(), double(i));
+        ASSERT_EQ((*samples)[i].faces().size(), 1u);
+        EXPECT_EQ((*samples)[i].faces()[0].confidence(), double(float(givenBy[i]) / 10.0f));
+    }
 }
 
 TEST(SamplingLoop, FirstErrorEndsTheRun) {
