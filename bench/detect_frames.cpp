@@ -15,9 +15,9 @@
 
 #include "analysis/detection.h"
 #include "analysis/signature.h"
-#include "platform/models.h"
-#include "platform/onnx_detectors.h"
-#include "platform/opencv_gray.h"
+#include "platform/onnx/models.h"
+#include "platform/onnx/detectors.h"
+#include "platform/opencv/gray.h"
 #include "results/json.h"
 
 namespace {

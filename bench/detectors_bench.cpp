@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "bench/noise_frame.h"
-#include "platform/models.h"
-#include "platform/onnx_detectors.h"
+#include "platform/onnx/models.h"
+#include "platform/onnx/detectors.h"
 
 namespace {
 

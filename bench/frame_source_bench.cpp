@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/ffmpeg_frame_source.h"
-#include "platform/onnx_detectors.h"
+#include "platform/ffmpeg/frame_source.h"
+#include "platform/onnx/detectors.h"
 #include "platform/real_services.h"
 
 namespace {

@@ -15,10 +15,10 @@
 
 #include "driver/prefetching_frame_source.h"
 #include "driver/sampling_loop.h"
-#include "platform/ffmpeg_frame_source.h"
-#include "platform/models.h"
-#include "platform/onnx_detectors.h"
-#include "platform/opencv_gray.h"
+#include "platform/ffmpeg/frame_source.h"
+#include "platform/onnx/models.h"
+#include "platform/onnx/detectors.h"
+#include "platform/opencv/gray.h"
 #include "results/json.h"
 
 using namespace autoframe;

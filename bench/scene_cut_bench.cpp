@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "analysis/signature.h"
-#include "platform/ffmpeg_frame_source.h"
-#include "platform/opencv_gray.h"
+#include "platform/ffmpeg/frame_source.h"
+#include "platform/opencv/gray.h"
 
 namespace {
 

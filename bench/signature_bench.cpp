@@ -6,7 +6,7 @@
 
 #include "analysis/signature.h"
 #include "bench/noise_frame.h"
-#include "platform/opencv_gray.h"
+#include "platform/opencv/gray.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 # The logic and its tests must build without FFmpeg, OpenCV, ONNX Runtime or the models: a
 # configure-time check that walks a target's link libraries, and theirs in turn.
 
-set(autoframe_platform_links autoframe_platform autoframe_models autoframe_onnxruntime
-    autoframe_review PkgConfig::LIBAV ${OpenCV_LIBS})
+set(autoframe_platform_links autoframe_platform autoframe_ffmpeg autoframe_onnx autoframe_opencv
+    autoframe_posix autoframe_models autoframe_onnxruntime autoframe_review PkgConfig::LIBAV)
 
 function(autoframe_collect_links target out)
   set(seen ${${out}})

@@ -17,21 +17,9 @@ foreach(entry IN LISTS autoframe_onnxruntime_files)
   string(REPLACE "|" ";" entry "${entry}")
   list(GET entry 0 path)
   list(GET entry 1 expected_sha256)
-  if(NOT EXISTS "${path}")
-    message(FATAL_ERROR
-      "ONNX Runtime file missing: ${path}\n"
-      "Run scripts/setup.sh (or scripts/fetch-onnxruntime.sh for the library), or point "
-      "-DAUTOFRAME_ONNXRUNTIME_INCLUDE_DIR / -DAUTOFRAME_ONNXRUNTIME_LIBRARY at the files.")
-  endif()
-  file(SHA256 "${path}" actual_sha256)
-  if(NOT actual_sha256 STREQUAL expected_sha256)
-    message(FATAL_ERROR
-      "ONNX Runtime file differs from the pinned one (1.29.0): ${path}\n"
-      "  expected sha256 ${expected_sha256}\n"
-      "  found    sha256 ${actual_sha256}")
-  endif()
-  # Configure again (and check again) when the file changes.
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${path}")
+  autoframe_check_file("${path}" "${expected_sha256}" "ONNX Runtime file"
+    "Run scripts/setup.sh (or scripts/fetch-onnxruntime.sh for the library), or point -DAUTOFRAME_ONNXRUNTIME_INCLUDE_DIR / -DAUTOFRAME_ONNXRUNTIME_LIBRARY at the files."
+    " (1.29.0)")
 endforeach()
 
 add_library(autoframe_onnxruntime SHARED IMPORTED GLOBAL)

@@ -20,6 +20,10 @@ public:
     // come upright, scaled to fit within maximumSide x maximumSide (never enlarged).
     // Any problem with the file (missing, not a video, undecodable) is reported here.
     virtual Expected<TimedFrame> frameAt(double seconds) = 0;
+
+    // How long the video lasts as its file states it, in seconds; NaN when the file does not
+    // say. Problems with the file are reported as by frameAt.
+    virtual Expected<double> statedDurationSeconds() = 0;
 };
 
 }  // namespace autoframe

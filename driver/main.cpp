@@ -1,7 +1,7 @@
 #include <csignal>
 
 #include "driver/run.h"
-#include "platform/posix_process.h"
+#include "platform/posix/process.h"
 #include "platform/real_services.h"
 
 int main(int argc, char** argv) {

@@ -15,6 +15,11 @@ PrefetchingFrameSource::~PrefetchingFrameSource() {
     if (pending_.valid()) pending_.wait();
 }
 
+Expected<double> PrefetchingFrameSource::statedDurationSeconds() {
+    if (pending_.valid()) pending_.wait();  // the inner source is used by one thread at a time
+    return inner_.statedDurationSeconds();
+}
+
 Expected<TimedFrame> PrefetchingFrameSource::frameAt(double seconds) {
     std::optional<Expected<TimedFrame>> answer;
     if (pending_.valid()) {

@@ -28,6 +28,7 @@ public:
     ~PrefetchingFrameSource() override;
 
     Expected<TimedFrame> frameAt(double seconds) override;
+    Expected<double> statedDurationSeconds() override;
 
 private:
     FrameSource& inner_;

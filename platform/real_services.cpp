@@ -5,9 +5,9 @@ extern "C" {
 }
 #include <opencv2/core/utils/logger.hpp>
 
-#include "platform/ffmpeg_frame_source.h"
-#include "platform/onnx_detectors.h"
-#include "platform/opencv_gray.h"
+#include "platform/ffmpeg/frame_source.h"
+#include "platform/onnx/detectors.h"
+#include "platform/opencv/gray.h"
 
 namespace autoframe {
 

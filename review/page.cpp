@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numeric>
 
+#include "core/number_text.h"
+
 namespace autoframe::review {
 
 std::optional<PixelRect> boxOnPicture(const Observation& box, int width, int height) {
@@ -109,15 +111,39 @@ std::string base64(std::span<const std::uint8_t> bytes) {
 }
 
 std::string fixed(double value, int decimals) {
-    char buffer[400];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                         std::chars_format::fixed, decimals);
-    if (ec != std::errc()) return "?";
-    std::string text(buffer, end);
+    std::string text = numberText(value, decimals);
     if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) {
         text.erase(0, 1);  // a negative value that rounds to zero reads as 0
     }
     return text;
+}
+
+std::vector<std::size_t> timeOrder(const std::vector<Sample>& samples) {
+    std::vector<std::size_t> order(samples.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return samples[a].timeSeconds() < samples[b].timeSeconds();
+    });
+    return order;
+}
+
+std::string commandText(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (const std::string& argument : arguments) {
+        if (!line.empty()) line += ' ';
+        const bool plain = !argument.empty() &&
+                           argument.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                                      "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                                      "_-./,:=+@%") == std::string::npos;
+        if (plain) {
+            line += argument;
+            continue;
+        }
+        line += '\'';
+        for (char c : argument) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += '\'';
+    }
+    return line;
 }
 
 namespace {
@@ -268,14 +294,9 @@ std::string axes(const PlotArea& area) {
 std::string samplePoints(const std::vector<Sample>& samples, const std::vector<double>& scores,
                          const PlotScale& scale) {
     std::string svg;
-    std::vector<std::size_t> byTime(samples.size());
-    std::iota(byTime.begin(), byTime.end(), std::size_t{0});
-    std::stable_sort(byTime.begin(), byTime.end(), [&](std::size_t a, std::size_t b) {
-        return samples[a].timeSeconds() < samples[b].timeSeconds();
-    });
     if (samples.size() >= 2) {
         svg += "<polyline class=\"trace\" points=\"";
-        for (std::size_t i : byTime) {
+        for (std::size_t i : timeOrder(samples)) {
             svg += fixed(scale.x(samples[i].timeSeconds()), 1) + "," +
                    fixed(scale.y(samples[i].sceneScore()), 1) + " ";
         }

@@ -69,8 +69,16 @@ std::string escapeHtml(std::string_view text);
 // RFC 4648 base64 with padding, as data URIs take it.
 std::string base64(std::span<const std::uint8_t> bytes);
 
-// `value` with exactly `decimals` digits after the point, no locale involved.
+// `value` with exactly `decimals` digits after the point, no locale involved; a negative value
+// that rounds to zero reads as zero.
 std::string fixed(double value, int decimals);
+
+// The indices of the samples in time order (equal times in list order).
+std::vector<std::size_t> timeOrder(const std::vector<Sample>& samples);
+
+// The arguments as one line a POSIX shell reads back the same: each one that holds anything
+// but letters, digits and _ - . / , : = + @ % goes in single quotes.
+std::string commandText(const std::vector<std::string>& arguments);
 
 // One frame shown on the page: the sample it belongs to and its JPEG thumbnail.
 struct Thumbnail {

@@ -10,20 +10,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
-#include "platform/ffmpeg_frame_source.h"
+#include "core/text.h"
 #include "results/json_reader.h"
-#include "review/video_duration.h"
+#include "review/thumbnail.h"
 
 namespace autoframe::review {
 namespace {
 
 constexpr const char* domain = "AutoFramingReview";
-
-std::string quoted(const std::string& name) { return "'" + name + "'"; }
 
 // The whole file; a pipe is read to its end (the samples may come from the helper directly).
 Expected<std::string> readWhole(const std::string& path) {
@@ -92,15 +86,9 @@ Expected<void> checkTimes(const std::vector<Sample>& samples, double duration,
 }
 
 // The frames of the samples shown, in time order; equal times share one decoded frame.
-Expected<std::vector<Thumbnail>> thumbnails(const std::string& video,
-                                            const std::vector<Sample>& samples) {
-    std::vector<std::size_t> byTime(samples.size());
-    std::iota(byTime.begin(), byTime.end(), std::size_t{0});
-    std::stable_sort(byTime.begin(), byTime.end(), [&](std::size_t a, std::size_t b) {
-        return samples[a].timeSeconds() < samples[b].timeSeconds();
-    });
+Expected<std::vector<Thumbnail>> thumbnails(FrameSource& source, const std::vector<Sample>& samples) {
+    const std::vector<std::size_t> byTime = timeOrder(samples);
     std::vector<Thumbnail> shown;
-    auto source = openFrameSource(video);
     for (std::size_t k : thinEvenly(byTime.size(), maximumFramesShown)) {
         const std::size_t i = byTime[k];
         if (!shown.empty() && samples[shown.back().sample].timeSeconds() == samples[i].timeSeconds()) {
@@ -109,7 +97,7 @@ Expected<std::vector<Thumbnail>> thumbnails(const std::string& video,
             shown.push_back(std::move(same));
             continue;
         }
-        auto frame = source->frameAt(samples[i].timeSeconds());
+        auto frame = source.frameAt(samples[i].timeSeconds());
         if (!frame) return std::unexpected(std::move(frame.error()));
         auto thumbnail = thumbnailOf(*frame, i);
         if (!thumbnail) return std::unexpected(std::move(thumbnail.error()));
@@ -120,58 +108,8 @@ Expected<std::vector<Thumbnail>> thumbnails(const std::string& video,
 
 }  // namespace
 
-std::string commandText(const std::vector<std::string>& arguments) {
-    std::string line;
-    for (const std::string& argument : arguments) {
-        if (!line.empty()) line += ' ';
-        const bool plain = !argument.empty() &&
-                           argument.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
-                                                      "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                                      "_-./,:=+@%") == std::string::npos;
-        if (plain) {
-            line += argument;
-            continue;
-        }
-        line += '\'';
-        for (char c : argument) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        line += '\'';
-    }
-    return line;
-}
 
-Expected<Thumbnail> thumbnailOf(const TimedFrame& timed, std::size_t sample) {
-    const Frame& frame = timed.frame;
-    if (frame.width <= 0 || frame.height <= 0 ||
-        frame.bgr.size() != std::size_t(frame.width) * std::size_t(frame.height) * 3) {
-        return fail(domain, 5, "a decoded frame of " + std::to_string(frame.width) + "x" +
-                                   std::to_string(frame.height) + " pixels has " +
-                                   std::to_string(frame.bgr.size()) + " bytes");
-    }
-    const double scale =
-        std::min(1.0, double(thumbnailSide) / double(std::max(frame.width, frame.height)));
-    Thumbnail thumbnail;
-    thumbnail.sample = sample;
-    thumbnail.frameSeconds = timed.seconds;
-    thumbnail.width = std::max(1, int(std::lround(frame.width * scale)));
-    thumbnail.height = std::max(1, int(std::lround(frame.height * scale)));
-    try {
-        const cv::Mat picture(frame.height, frame.width, CV_8UC3,
-                              const_cast<std::uint8_t*>(frame.bgr.data()));
-        cv::Mat small;
-        cv::resize(picture, small, cv::Size(thumbnail.width, thumbnail.height), 0, 0,
-                   cv::INTER_AREA);
-        if (!cv::imencode(".jpg", small, thumbnail.jpeg, {cv::IMWRITE_JPEG_QUALITY, 80})) {
-            return fail(domain, 5, "cannot encode the frame at " + fixed(timed.seconds, 3) +
-                                       " s as JPEG");
-        }
-    } catch (const cv::Exception& e) {
-        return fail(domain, 5, "cannot encode the frame at " + fixed(timed.seconds, 3) +
-                                   " s as JPEG: " + e.what());
-    }
-    return thumbnail;
-}
-
-Expected<void> makeReviewPage(const std::vector<std::string>& arguments) {
+Expected<void> makeReviewPage(const std::vector<std::string>& arguments, Services& services) {
     if (arguments.size() != 4) return fail(domain, 1, std::string(usageText));
     const std::string& video = arguments[1];
     const std::string& samplesPath = arguments[2];
@@ -185,19 +123,23 @@ Expected<void> makeReviewPage(const std::vector<std::string>& arguments) {
                                    samples.error().description);
     }
 
-    // The first frame tells the picture size as the detectors saw it, and the frame source's
-    // own checks (a regular file, a video stream, decodable) run before anything else opens it.
-    auto first = openFrameSource(video)->frameAt(0.0);
+    // Everything about the video comes from the frame source, after its own checks (a regular
+    // file, a video stream, decodable); the first frame tells the picture size as the detectors
+    // saw it.
+    const auto source = services.openFrameSource(video);
+    auto first = source->frameAt(0.0);
     if (!first) return std::unexpected(std::move(first.error()));
+    auto duration = source->statedDurationSeconds();
+    if (!duration) return std::unexpected(std::move(duration.error()));
     PageFacts facts;
     facts.videoName = video;
-    facts.durationSeconds = statedDuration(video);
+    facts.durationSeconds = *duration;
     facts.decodedWidth = first->frame.width;
     facts.decodedHeight = first->frame.height;
     facts.command = commandText(arguments);
 
     if (auto inside = checkTimes(*samples, facts.durationSeconds, video); !inside) return inside;
-    auto shown = thumbnails(video, *samples);
+    auto shown = thumbnails(*source, *samples);
     if (!shown) return std::unexpected(std::move(shown.error()));
     return writeWhole(reportPath, renderPage(facts, *samples, *shown));
 }

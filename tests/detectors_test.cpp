@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/models.h"
-#include "platform/onnx_detectors.h"
+#include "platform/onnx/models.h"
+#include "platform/onnx/detectors.h"
 #include "platform/real_services.h"
 #include "tests/support.h"
 

@@ -20,8 +20,8 @@
 #include "analysis/signature.h"
 #include "core/number_text.h"
 #include "driver/prefetching_frame_source.h"
-#include "platform/ffmpeg_frame_source.h"
-#include "platform/opencv_gray.h"
+#include "platform/ffmpeg/frame_source.h"
+#include "platform/opencv/gray.h"
 #include "platform/real_services.h"
 #include "results/json_reader.h"
 #include "tests/support.h"
@@ -214,6 +214,7 @@ public:
         ++asked_;
         return ahead_.frameAt(seconds);
     }
+    Expected<double> statedDurationSeconds() override { return ahead_.statedDurationSeconds(); }
 
 private:
     std::unique_ptr<FrameSource> inner_;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/signature.h"
-#include "platform/opencv_gray.h"
+#include "platform/opencv/gray.h"
 #include "tests/support.h"
 
 namespace autoframe {

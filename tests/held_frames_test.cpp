@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/held_frames.h"
+#include "timing/held_frames.h"
 
 namespace autoframe {
 namespace {

@@ -24,6 +24,7 @@ public:
         if (seconds == failAt_) return fail("Test", 1, "no frame at " + std::to_string(seconds));
         return TimedFrame{testing::grayFrame(int(seconds) + 1, 1, 0), seconds + 0.01};
     }
+    Expected<double> statedDurationSeconds() override { return 4.0; }
     std::vector<double> requests;
 
 private:

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/seek_policy.h"
+#include "timing/seek_policy.h"
 
 namespace autoframe {
 namespace {

@@ -83,8 +83,10 @@ Frame grayFrame(int width, int height, std::uint8_t level);
 class FakeFrameSource final : public FrameSource {
 public:
     Expected<TimedFrame> frameAt(double seconds) override;
+    Expected<double> statedDurationSeconds() override { return duration; }
 
     std::deque<Expected<TimedFrame>> replies;  // when empty: a 4x4 black frame at the request time
+    double duration = 0.0;
     std::vector<double> requests;
 };
 

@@ -13,7 +13,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "platform/ffmpeg_frame_source.h"
+#include "platform/ffmpeg/frame_source.h"
 
 namespace {
 

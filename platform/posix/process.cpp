@@ -1,4 +1,4 @@
-#include "platform/posix_process.h"
+#include "platform/posix/process.h"
 
 #include <cerrno>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "platform/ffmpeg_errors.h"
+#include "platform/ffmpeg/errors.h"
 
 extern "C" {
 #include <libavutil/error.h>

@@ -1,4 +1,4 @@
-#include "platform/ffmpeg_byte_input.h"
+#include "platform/ffmpeg/byte_input.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/ffmpeg_errors.h"
+#include "platform/ffmpeg/errors.h"
 
 namespace autoframe::ffmpeg {
 namespace {

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "core/error.h"
-#include "platform/ffmpeg_owners.h"
-#include "platform/ffmpeg_picture.h"
-#include "platform/seek_policy.h"
-#include "platform/stream_clock.h"
+#include "platform/ffmpeg/owners.h"
+#include "platform/ffmpeg/picture.h"
+#include "timing/seek_policy.h"
+#include "timing/stream_clock.h"
 
 namespace autoframe::ffmpeg {
 

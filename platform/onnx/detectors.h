@@ -6,7 +6,7 @@
 
 #include "analysis/network_boxes.h"
 #include "core/detectors.h"
-#include "platform/onnx_runtime.h"
+#include "platform/onnx/runtime.h"
 
 namespace autoframe {
 

@@ -1,9 +1,9 @@
-#include "platform/ffmpeg_video_decoder.h"
+#include "platform/ffmpeg/video_decoder.h"
 
 #include <limits>
 
-#include "platform/ffmpeg_errors.h"
-#include "platform/ffmpeg_video_stream.h"
+#include "platform/ffmpeg/errors.h"
+#include "platform/ffmpeg/video_stream.h"
 
 namespace autoframe::ffmpeg {
 
@@ -44,6 +44,17 @@ Expected<void> VideoDecoder::openStream() {
     picture_.reset(av_frame_alloc());
     if (!packet_ || !picture_) return cannotDecode(5, name_, errorText(AVERROR(ENOMEM)));
     return {};
+}
+
+double VideoDecoder::statedDuration() const {
+    if (stream_->duration != AV_NOPTS_VALUE && stream_->duration > 0) {
+        return double(stream_->duration) * av_q2d(stream_->time_base);
+    }
+    const AVFormatContext& format = *input_.format;
+    if (format.duration != AV_NOPTS_VALUE && format.duration > 0) {
+        return double(format.duration) / AV_TIME_BASE;
+    }
+    return std::numeric_limits<double>::quiet_NaN();
 }
 
 AVRational VideoDecoder::sampleAspect(const AVFrame& picture) const {

@@ -1,4 +1,4 @@
-#include "platform/seek_policy.h"
+#include "timing/seek_policy.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "platform/ffmpeg_video_stream.h"
+#include "platform/ffmpeg/video_stream.h"
 
 #include <vector>
 
-#include "platform/ffmpeg_errors.h"
+#include "platform/ffmpeg/errors.h"
 
 namespace autoframe::ffmpeg {
 

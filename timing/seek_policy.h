@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/stream_clock.h"
+#include "timing/stream_clock.h"
 
 namespace autoframe {
 

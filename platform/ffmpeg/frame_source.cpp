@@ -1,12 +1,12 @@
-#include "platform/ffmpeg_frame_source.h"
+#include "platform/ffmpeg/frame_source.h"
 
 #include <cmath>
 #include <optional>
 
 #include "core/number_text.h"
-#include "platform/ffmpeg_errors.h"
-#include "platform/ffmpeg_picture.h"
-#include "platform/ffmpeg_video_decoder.h"
+#include "platform/ffmpeg/errors.h"
+#include "platform/ffmpeg/picture.h"
+#include "platform/ffmpeg/video_decoder.h"
 
 namespace autoframe {
 namespace {
@@ -25,10 +25,12 @@ public:
         : name_(name), decoder_(std::move(name), std::move(openReader), settings) {}
 
     Expected<TimedFrame> frameAt(double seconds) override;
+    Expected<double> statedDurationSeconds() override;
 
 private:
     using Held = VideoDecoder::Held::Held;
 
+    Expected<void> openOnce();
     Expected<TimedFrame> convertHeld(const Held& held, double seconds);
     std::unexpected<Error> noFrameNear(double seconds) const;
 
@@ -49,7 +51,8 @@ private:
     std::optional<LastAnswer> lastAnswer_;
 };
 
-Expected<TimedFrame> FfmpegFrameSource::frameAt(double seconds) {
+// Opens the video at the first use; a failure to open is the answer to every use after.
+Expected<void> FfmpegFrameSource::openOnce() {
     if (!opened_) {
         opened_ = true;
         if (auto opening = decoder_.open(); !opening) {
@@ -59,6 +62,16 @@ Expected<TimedFrame> FfmpegFrameSource::frameAt(double seconds) {
         }
     }
     if (openFailure_) return std::unexpected(*openFailure_);
+    return {};
+}
+
+Expected<double> FfmpegFrameSource::statedDurationSeconds() {
+    if (auto opened = openOnce(); !opened) return std::unexpected(std::move(opened.error()));
+    return decoder_.statedDuration();
+}
+
+Expected<TimedFrame> FfmpegFrameSource::frameAt(double seconds) {
+    if (auto opened = openOnce(); !opened) return std::unexpected(std::move(opened.error()));
     if (!std::isfinite(seconds)) return noFrameNear(seconds);
 
     const RequestWindow request{seconds, toleranceSeconds};

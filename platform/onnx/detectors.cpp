@@ -1,4 +1,4 @@
-#include "platform/onnx_detectors.h"
+#include "platform/onnx/detectors.h"
 
 #include <array>
 #include <optional>
@@ -9,8 +9,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "platform/models.h"
-#include "platform/onnx_runtime.h"
+#include "platform/onnx/models.h"
+#include "platform/onnx/runtime.h"
 
 namespace autoframe {
 namespace {

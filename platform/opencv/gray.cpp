@@ -1,4 +1,4 @@
-#include "platform/opencv_gray.h"
+#include "platform/opencv/gray.h"
 
 #include <cmath>
 #include <cstddef>

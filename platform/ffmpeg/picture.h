@@ -6,8 +6,8 @@
 
 #include "core/error.h"
 #include "core/frame.h"
-#include "platform/ffmpeg_errors.h"
-#include "platform/ffmpeg_owners.h"
+#include "platform/ffmpeg/errors.h"
+#include "platform/ffmpeg/owners.h"
 
 namespace autoframe::ffmpeg {
 

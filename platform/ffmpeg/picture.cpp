@@ -1,4 +1,4 @@
-#include "platform/ffmpeg_picture.h"
+#include "platform/ffmpeg/picture.h"
 
 extern "C" {
 #include <libavutil/display.h>

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/error.h"
-#include "platform/ffmpeg_owners.h"
+#include "platform/ffmpeg/owners.h"
 
 namespace autoframe::ffmpeg {
 

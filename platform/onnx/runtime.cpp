@@ -1,4 +1,4 @@
-#include "platform/onnx_runtime.h"
+#include "platform/onnx/runtime.h"
 
 #include <algorithm>
 #include <initializer_list>

@@ -8,14 +8,14 @@
 #include <string>
 
 #include "core/error.h"
-#include "platform/ffmpeg_byte_input.h"
-#include "platform/ffmpeg_frame_source.h"
-#include "platform/ffmpeg_owners.h"
-#include "platform/ffmpeg_picture.h"
-#include "platform/ffmpeg_video_stream.h"
-#include "platform/held_frames.h"
-#include "platform/seek_policy.h"
-#include "platform/stream_clock.h"
+#include "platform/ffmpeg/byte_input.h"
+#include "platform/ffmpeg/frame_source.h"
+#include "platform/ffmpeg/owners.h"
+#include "platform/ffmpeg/picture.h"
+#include "platform/ffmpeg/video_stream.h"
+#include "timing/held_frames.h"
+#include "timing/seek_policy.h"
+#include "timing/stream_clock.h"
 
 namespace autoframe::ffmpeg {
 
@@ -39,6 +39,9 @@ public:
     bool drained() const { return drained_; }
     // How the stream's pictures are turned for display.
     Orientation orientation() const { return displayOrientation(*stream_); }
+    // How long the stream lasts as the container states it (else the whole input), in seconds;
+    // NaN when it does not say.
+    double statedDuration() const;
     // The shape of the picture's pixels, from the picture, the stream or the container.
     AVRational sampleAspect(const AVFrame& picture) const;
 
