@@ -1,4 +1,5 @@
 #include "driver/command_line.h"
+#include "core/error_codes.h"
 
 #include <clocale>
 #include <cmath>
@@ -23,7 +24,7 @@ bool startsWithSpaceOrIsEmpty(const std::string& text) {
 
 }  // namespace
 
-Error usageError() { return Error{"TarnvelAutoFraming", 1, std::string(usageText)}; }
+Error usageError() { return errorOf(UsageCode::usage, std::string(usageText)); }
 
 std::optional<double> parseNumber(const std::string& text) {
     if (startsWithSpaceOrIsEmpty(text)) return std::nullopt;

@@ -1,4 +1,5 @@
 #include "driver/sampling_loop.h"
+#include "core/error_codes.h"
 
 #include <optional>
 #include <string>
@@ -20,7 +21,7 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, const
                                           const GrayRenderer& gray) {
     if (schedule.isEmpty()) return std::vector<Sample>{};
     if (!(schedule.estimatedCount() <= maximumScheduledFrames)) {
-        return fail("AutoFramingSchedule", 2,
+        return fail(ScheduleCode::tooManyFrames,
                     "the span from " + numberText(parameters.from) + " s to " +
                         numberText(parameters.to) + " s at " + numberText(parameters.fps) +
                         " frames per second asks for more than " +

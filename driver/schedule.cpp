@@ -1,4 +1,5 @@
 #include "driver/schedule.h"
+#include "core/error_codes.h"
 
 #include "core/number_text.h"
 
@@ -11,7 +12,7 @@ Schedule Schedule::of(const RunParameters& parameters) {
 Expected<std::optional<double>> Schedule::after(double requested) const {
     const double next = step + requested;
     if (!(next > requested)) {
-        return fail("AutoFramingSchedule", 3,
+        return fail(ScheduleCode::stepTooSmall,
                     "the sampling step " + numberText(step) +
                         " s no longer advances the requested time at " + numberText(requested) +
                         " s");

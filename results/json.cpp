@@ -1,4 +1,5 @@
 #include "results/json.h"
+#include "core/error_codes.h"
 
 #include <cmath>
 #include <cstddef>
@@ -28,7 +29,7 @@ public:
 
     Expected<void> number(double value, std::string_view what) {
         if (!std::isfinite(value)) {
-            return fail("AutoFramingJSON", 1,
+            return fail(JsonCode::notANumber,
                         "cannot encode " + std::string(what) + ": " +
                             (std::isnan(value) ? "NaN" : "an infinity") +
                             " has no JSON number form");

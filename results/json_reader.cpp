@@ -1,4 +1,5 @@
 #include "results/json_reader.h"
+#include "core/error_codes.h"
 
 #include <array>
 #include <charconv>
@@ -10,9 +11,6 @@
 
 namespace autoframe {
 namespace {
-
-constexpr std::int64_t syntaxCode = 2;
-constexpr std::int64_t shapeCode = 3;
 
 // One parsed JSON value with the offset of its first byte.
 struct Value {
@@ -64,12 +62,12 @@ private:
             found = c >= 0x20 && c < 0x7f ? "'" + std::string(1, char(c)) + "'"
                                           : "byte value " + std::to_string(int(c));
         }
-        return fail("AutoFramingJSON", syntaxCode,
+        return fail(JsonCode::syntax,
                     at(position_) + ": expected " + std::string(what) + ", found " + found);
     }
 
     std::unexpected<Error> problem(std::size_t offset, const std::string& what) const {
-        return fail("AutoFramingJSON", syntaxCode, at(offset) + ": " + what);
+        return fail(JsonCode::syntax, at(offset) + ": " + what);
     }
 
     bool atChar(char c) const { return position_ < text_.size() && text_[position_] == c; }
@@ -284,7 +282,7 @@ private:
 
 std::unexpected<Error> shapeError(const std::string& where, const Value& value,
                                   const std::string& what) {
-    return fail("AutoFramingJSON", shapeCode, where + " (" + at(value.offset) + "): " + what);
+    return fail(JsonCode::shape, where + " (" + at(value.offset) + "): " + what);
 }
 
 // The members of `object` by key, each exactly once; `where` names the object in errors.

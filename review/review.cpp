@@ -1,4 +1,5 @@
 #include "review/review.h"
+#include "core/error_codes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,12 +18,10 @@
 namespace autoframe::review {
 namespace {
 
-constexpr const char* domain = "AutoFramingReview";
-
 // The whole file; a pipe is read to its end (the samples may come from the helper directly).
 Expected<std::string> readWhole(const std::string& path) {
     const auto cannot = [&] {
-        return fail(domain, 2, "cannot read " + quoted(path) + ": " + std::strerror(errno));
+        return fail(ReviewCode::cannotRead, "cannot read " + quoted(path) + ": " + std::strerror(errno));
     };
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) return cannot();
@@ -47,21 +46,21 @@ Expected<std::string> readWhole(const std::string& path) {
 Expected<void> writeWhole(const std::string& path, const std::string& bytes) {
     const std::string partial = path + ".partial-" + std::to_string(::getpid());
     std::FILE* file = std::fopen(partial.c_str(), "wb");
-    if (!file) return fail(domain, 4, "cannot write " + quoted(path) + ": " + std::strerror(errno));
+    if (!file) return fail(ReviewCode::cannotWrite, "cannot write " + quoted(path) + ": " + std::strerror(errno));
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const int writeErrno = errno;
     const bool closed = std::fclose(file) == 0;
     const int closeErrno = errno;
     if (!written || !closed) {
         std::remove(partial.c_str());
-        return fail(domain, 4,
+        return fail(ReviewCode::cannotWrite,
                     "cannot write " + quoted(path) + ": " +
                         std::strerror(!written ? writeErrno : closeErrno));
     }
     if (std::rename(partial.c_str(), path.c_str()) != 0) {
         const int renameErrno = errno;
         std::remove(partial.c_str());
-        return fail(domain, 4, "cannot write " + quoted(path) + ": " + std::strerror(renameErrno));
+        return fail(ReviewCode::cannotWrite, "cannot write " + quoted(path) + ": " + std::strerror(renameErrno));
     }
     return {};
 }
@@ -77,7 +76,7 @@ Expected<void> checkTimes(const std::vector<Sample>& samples, double duration,
         if (t < 0 || t > end) {
             std::string range = std::isfinite(duration) ? "0 s to " + fixed(duration, 3) + " s"
                                                         : "from 0 s";
-            return fail(domain, 3,
+            return fail(ReviewCode::outsideVideo,
                         "sample " + std::to_string(i) + " at " + fixed(t, 3) +
                             " s lies outside " + quoted(video) + " (" + range + ")");
         }
@@ -110,7 +109,7 @@ Expected<std::vector<Thumbnail>> thumbnails(FrameSource& source, const std::vect
 
 
 Expected<void> makeReviewPage(const std::vector<std::string>& arguments, Services& services) {
-    if (arguments.size() != 4) return fail(domain, 1, std::string(usageText));
+    if (arguments.size() != 4) return fail(ReviewCode::usage, std::string(usageText));
     const std::string& video = arguments[1];
     const std::string& samplesPath = arguments[2];
     const std::string& reportPath = arguments[3];
@@ -119,7 +118,7 @@ Expected<void> makeReviewPage(const std::vector<std::string>& arguments, Service
     if (!json) return std::unexpected(std::move(json.error()));
     auto samples = decodeSamples(*json);
     if (!samples) {
-        return fail(domain, 2, quoted(samplesPath) + " is not a list of samples: " +
+        return fail(ReviewCode::cannotRead, quoted(samplesPath) + " is not a list of samples: " +
                                    samples.error().description);
     }
 

@@ -5,11 +5,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh" build >/dev/null
-mkdir -p "$root/build/review"
-"$root/build/autoframe-helper" "$root/samples/pedestrians.mp4" 0 8 1 |
-  tee "$root/build/review/pedestrians.json"
+bash "$root/scripts/demo-run.sh"
 echo
-# The same run as a page to look at (README, "Looking at a run").
-"$root/build/autoframe-review" "$root/samples/pedestrians.mp4" \
-  "$root/build/review/pedestrians.json" "$root/build/review/pedestrians.html"
 echo "demo: review page in $root/build/review/pedestrians.html" >&2

@@ -6,11 +6,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs/review.png}
 bash "$root/scripts/build.sh" build >/dev/null
-cd "$root"  # relative paths, so that the page's command line reads as the README's
-mkdir -p build/review "$(dirname "$out")"
-build/autoframe-helper samples/pedestrians.mp4 0 8 1 > build/review/pedestrians.json
-build/autoframe-review samples/pedestrians.mp4 build/review/pedestrians.json \
-  build/review/pedestrians.html
+mkdir -p "$(dirname "$out")"
+bash "$root/scripts/demo-run.sh" >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # No background connections: this machine's network refuses them.

@@ -19,14 +19,8 @@ using testing::runHelper;
 
 const std::string dir = fixtureDir() + "/bad-input";
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing::readFile;
+using testing::writeFile;
 
 // A 3 s clip, index at the front so that a cut file still has its header.
 std::string goodClip() {

@@ -14,14 +14,8 @@ namespace fs = std::filesystem;
 using testing::runHelper;
 using testing::runProgram;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing::readFile;
+using testing::writeFile;
 
 std::string sample(double seconds) {
     return R"({"timeSeconds":)" + std::to_string(seconds) +

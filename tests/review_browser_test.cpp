@@ -20,14 +20,8 @@ using testing::runProgram;
 
 constexpr const char* browser = "/usr/bin/chromium";
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing::readFile;
+using testing::writeFile;
 
 // Runs after everything has loaded and writes what it counted into the page.
 constexpr const char* checkScript = R"(<script>

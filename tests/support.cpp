@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -101,6 +103,15 @@ HelperRun runProgram(const std::string& program, const std::vector<std::string>&
 }
 
 bool runShell(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
 std::string fixtureDir() {
     const std::string dir = AUTOFRAME_FIXTURE_DIR;

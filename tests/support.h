@@ -33,6 +33,10 @@ HelperRun runProgram(const std::string& program, const std::vector<std::string>&
                      const std::map<std::string, std::string>& environment = {},
                      int limitSeconds = 300);
 
+// The whole file as bytes ("" when it cannot be read), and a file made of the bytes.
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
 // Runs a shell command; true when it exits 0. For making fixtures with the ffmpeg command.
 bool runShell(const std::string& command);
 

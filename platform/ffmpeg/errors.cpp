@@ -12,22 +12,20 @@ std::string errorText(int code) {
     return text;
 }
 
-std::string quoted(const std::string& name) { return "'" + name + "'"; }
-
-std::unexpected<Error> videoError(int code, std::string description) {
-    return fail(videoErrorDomain, code, std::move(description));
+std::unexpected<Error> videoError(VideoCode code, std::string description) {
+    return fail(code, std::move(description));
 }
 
 std::unexpected<Error> cannotOpen(const std::string& name, const std::string& reason) {
-    return videoError(2, "cannot open " + quoted(name) + ": " + reason);
+    return videoError(VideoCode::cannotOpen, "cannot open " + quoted(name) + ": " + reason);
 }
 
-std::unexpected<Error> cannotDecode(int code, const std::string& name, const std::string& reason) {
+std::unexpected<Error> cannotDecode(VideoCode code, const std::string& name, const std::string& reason) {
     return videoError(code, "cannot decode " + quoted(name) + ": " + reason);
 }
 
 std::unexpected<Error> tooLarge(const std::string& name, int width, int height) {
-    return videoError(5, quoted(name) + " has pictures of " + std::to_string(width) + "x" +
+    return videoError(VideoCode::unsupported, quoted(name) + " has pictures of " + std::to_string(width) + "x" +
                              std::to_string(height) + " pixels; at most " +
                              std::to_string(largestSide) + "x" + std::to_string(largestSide) +
                              " are supported");

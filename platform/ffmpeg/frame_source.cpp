@@ -110,7 +110,7 @@ std::unexpected<Error> FfmpegFrameSource::noFrameNear(double seconds) const {
     } else if (decoder_.drained()) {
         text += "; the video has no frames";
     }
-    return videoError(8, std::move(text));
+    return videoError(VideoCode::noFrameNear, std::move(text));
 }
 
 }  // namespace

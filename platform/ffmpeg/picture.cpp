@@ -137,7 +137,7 @@ std::vector<std::uint8_t> reorient(const std::uint8_t* bgr, std::size_t lineByte
 
 Expected<Frame> PictureConverter::convert(const AVFrame& picture, AVRational sampleAspect) {
     if (picture.width <= 0 || picture.height <= 0 || AVPixelFormat(picture.format) == AV_PIX_FMT_NONE) {
-        return fail(videoErrorDomain, 6,
+        return fail(VideoCode::cannotConvert,
                     "cannot convert a picture of '" + videoName_ + "': it has no size or format");
     }
     const Size upright =
@@ -168,7 +168,7 @@ Expected<void> PictureConverter::prepareScaler(const AVFrame& picture, Size stor
                                  stored.height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
                                  nullptr));
     if (!scaler_) {
-        return fail(videoErrorDomain, 6,
+        return fail(VideoCode::cannotConvert,
                     "cannot convert the pictures of '" + videoName_ + "' from " +
                         describe(source, picture.width, picture.height) + " to " +
                         describe(AV_PIX_FMT_BGR24, stored.width, stored.height));
@@ -189,7 +189,7 @@ Expected<std::size_t> PictureConverter::scale(const AVFrame& picture, Size store
     const int rows = sws_scale(scaler_.get(), picture.data, picture.linesize, 0, picture.height,
                                planes, lineSizes);
     if (rows != stored.height) {
-        return fail(videoErrorDomain, 6,
+        return fail(VideoCode::cannotConvert,
                     "cannot convert a picture of '" + videoName_ + "' from " +
                         describe(AVPixelFormat(picture.format), picture.width, picture.height) +
                         " to " + describe(AV_PIX_FMT_BGR24, stored.width, stored.height));

@@ -57,7 +57,7 @@ private:
     Expected<void> holdDecodedPicture(const RequestWindow& request);
     void fixOrigin(std::int64_t timestamp);
     std::unexpected<Error> decodeError(int code) const {
-        return cannotDecode(7, name_, errorText(code));
+        return cannotDecode(VideoCode::cannotDecode, name_, errorText(code));
     }
 
     std::string name_;

@@ -16,7 +16,7 @@ Expected<void> readStreamInfo(AVFormatContext& input, const std::string& name) {
         avformat_find_stream_info(&input, probeOptions.empty() ? nullptr : probeOptions.data());
     for (auto& options : probeOptions) av_dict_free(&options);
     if (rc < 0) {
-        return videoError(3, "cannot read the streams of " + quoted(name) + ": " + errorText(rc));
+        return videoError(VideoCode::cannotReadStreams, "cannot read the streams of " + quoted(name) + ": " + errorText(rc));
     }
     return {};
 }
@@ -39,7 +39,7 @@ Expected<AVStream*> chooseVideoStream(AVFormatContext& input, const std::string&
             }
         }
     }
-    if (chosen < 0) return videoError(4, quoted(name) + " has no video stream");
+    if (chosen < 0) return videoError(VideoCode::noVideoStream, quoted(name) + " has no video stream");
     for (unsigned i = 0; i < input.nb_streams; ++i) {
         input.streams[i]->discard = int(i) == chosen ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
@@ -50,7 +50,7 @@ Expected<StreamClock> clockOf(const AVFormatContext& input, const AVStream& stre
                               const std::string& name) {
     const AVRational timeBase = stream.time_base;
     if (timeBase.num <= 0 || timeBase.den <= 0) {
-        return videoError(4, quoted(name) + " has a video stream without a time base");
+        return videoError(VideoCode::noVideoStream, quoted(name) + " has a video stream without a time base");
     }
     StreamClock clock{timeBase.num, timeBase.den, 0};
     if (stream.start_time != AV_NOPTS_VALUE) {
@@ -73,12 +73,12 @@ Expected<CodecContextOwner> openDecoder(const AVStream& stream, int threads, con
     }
     const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
     if (!codec) {
-        return cannotDecode(5, name,
+        return cannotDecode(VideoCode::unsupported, name,
                             "no decoder for " + std::string(avcodec_get_name(parameters->codec_id)) +
                                 " video");
     }
     CodecContextOwner decoder(avcodec_alloc_context3(codec));
-    if (!decoder) return cannotDecode(5, name, errorText(AVERROR(ENOMEM)));
+    if (!decoder) return cannotDecode(VideoCode::unsupported, name, errorText(AVERROR(ENOMEM)));
     int rc = avcodec_parameters_to_context(decoder.get(), parameters);
     if (rc >= 0) {
         decoder->pkt_timebase = stream.time_base;
@@ -88,7 +88,7 @@ Expected<CodecContextOwner> openDecoder(const AVStream& stream, int threads, con
         rc = avcodec_open2(decoder.get(), codec, nullptr);
     }
     if (rc < 0) {
-        return videoError(5, "cannot open the " + std::string(codec->name) + " decoder for " +
+        return videoError(VideoCode::unsupported, "cannot open the " + std::string(codec->name) + " decoder for " +
                                  quoted(name) + ": " + errorText(rc));
     }
     return decoder;

@@ -1,4 +1,5 @@
 #include "platform/onnx/detectors.h"
+#include "core/error_codes.h"
 
 #include <array>
 #include <optional>
@@ -75,7 +76,7 @@ protected:
 
 private:
     std::unexpected<Error> failure(const std::string& message) const {
-        return fail("AutoFramingDetection", 2, name_ + ": " + message);
+        return fail(DetectionCode::detectorFailed, name_ + ": " + message);
     }
 
     // The frame, resized to layout.scaled, at the top-left of the input planes; padding elsewhere.
