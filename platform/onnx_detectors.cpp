@@ -16,8 +16,8 @@ namespace autoframe {
 namespace {
 
 // One network over whole frames: resizes the frame into an input buffer kept across frames
-// (B, G, R planes of floats 0..255, padded on the right and bottom), runs it, and hands the
-// outputs to the subclass's decoder; the kept boxes come back in frame pixels.
+// (B, G, R planes of floats 0..255, padded on the right and bottom) and runs it; the subclass reads
+// the outputs as boxes in frame pixels.
 class NetworkDetector : public Detectors {
 public:
     NetworkDetector(std::string name, std::span<const std::byte> model, const NetSettings& settings,
@@ -34,8 +34,13 @@ public:
     }
 
     // The boxes of this network, in frame pixels, best first.
-    Expected<std::vector<PixelBox>> find(const Frame& frame) {
-        if (frame.width <= 0 || frame.height <= 0) return std::vector<PixelBox>{};
+    virtual Expected<std::vector<PixelBox>> find(const Frame& frame) = 0;
+
+protected:
+    // Runs the network over the frame; the layout of its input, or nullopt for a frame without
+    // pixels (which has nothing to find). The outputs are then network()'s.
+    Expected<std::optional<InputLayout>> run(const Frame& frame) {
+        if (frame.width <= 0 || frame.height <= 0) return std::nullopt;
         const std::size_t expectedBytes = std::size_t(frame.width) * std::size_t(frame.height) * 3;
         if (frame.bgr.size() != expectedBytes) {
             return failure("a frame of " + std::to_string(frame.width) + "x" +
@@ -49,35 +54,27 @@ public:
             network_ = std::move(*loaded);
         }
 
-        const Size size{frame.width, frame.height};
-        const InputLayout layout = inputLayout(size, settings_.inputScale);
+        const InputLayout layout = inputLayout({frame.width, frame.height}, settings_.inputScale);
         fillInput(frame, layout);
         const std::array<std::int64_t, 4> shape = {1, 3, layout.input.height, layout.input.width};
         if (auto ran = network_->run(input_, shape); !ran) return failure(ran.error().description);
-
-        candidates_.clear();
-        if (auto problem = decode(*network_, layout.input, settings_.scoreThreshold, candidates_)) {
-            return failure(*problem);
-        }
-        return frameBoxes(candidates_, size, layout, settings_);
+        return layout;
     }
 
-protected:
-    // Puts this network's boxes into their list.
-    virtual void store(Detections& into, std::vector<PixelBox> boxes) const = 0;
-    // Output names in the order decode() reads them; empty for all outputs in the model's order.
-    virtual std::vector<std::string> outputNames() const { return {}; }
-    // Appends the candidates scoring at least `threshold` from the outputs of an input of this
-    // size; the problem if the outputs are not what the decoder reads.
-    virtual std::optional<std::string> decode(const onnx::Model& network, Size input,
-                                              float threshold,
-                                              std::vector<Candidate>& into) const = 0;
+    const onnx::Model& network() const { return *network_; }
+    const NetSettings& settings() const { return settings_; }
 
-private:
     std::unexpected<Error> failure(const std::string& message) const {
         return fail("AutoFramingDetection", 2, name_ + ": " + message);
     }
 
+    // Puts this network's boxes into their list.
+    virtual void store(Detections& into, std::vector<PixelBox> boxes) const = 0;
+    // Output names in the order the subclass reads them; empty for all outputs in the model's
+    // order.
+    virtual std::vector<std::string> outputNames() const { return {}; }
+
+private:
     // The frame, resized to layout.scaled, at the top-left of the input planes; padding elsewhere.
     void fillInput(const Frame& frame, const InputLayout& layout) {
         const int width = layout.input.width;
@@ -118,7 +115,6 @@ private:
     std::vector<float> input_;
     cv::Mat resized_;
     std::vector<cv::Mat> channels_;
-    std::vector<Candidate> candidates_;
 };
 
 // The values of output `index`, or the problem.
@@ -128,13 +124,44 @@ Expected<std::span<const float>> values(const onnx::Model& network, std::size_t 
     return tensor->values;
 }
 
-// YuNet: per stride, a grid of cells with a class score, an objectness, a box and five landmarks
-// (unused).
+// YuNet: per stride, a grid of cells with a class score, an objectness, a box and five landmarks.
 class YuNetDetector final : public NetworkDetector {
 public:
     YuNetDetector(std::span<const std::byte> model, const NetSettings& settings,
                   const onnx::Threads& threads)
         : NetworkDetector("face detector", model, settings, threads, 0.0f) {}
+
+    Expected<std::vector<PixelBox>> find(const Frame& frame) override {
+        auto faces = candidates(frame, settings().scoreThreshold);
+        if (!faces) return std::unexpected(std::move(faces.error()));
+        std::vector<PixelBox> boxes;
+        boxes.reserve(faces->size());
+        for (const FaceCandidate& face : *faces) boxes.push_back(face.box);
+        return keptBoxes(boxes, settings());
+    }
+
+    // The faces scoring at least `threshold`, in frame pixels with their landmarks, before
+    // suppression.
+    Expected<std::vector<FaceCandidate>> candidates(const Frame& frame, float threshold) {
+        auto layout = run(frame);
+        if (!layout) return std::unexpected(std::move(layout.error()));
+        if (!*layout) return std::vector<FaceCandidate>{};
+        std::array<YuNetLevel, 3> levels;
+        for (std::size_t level = 0; level < levels.size(); ++level) {
+            std::array<Expected<std::span<const float>>, 4> read = {
+                values(network(), level), values(network(), 3 + level),
+                values(network(), 6 + level), values(network(), 9 + level)};
+            for (const auto& output : read) {
+                if (!output) return failure(output.error().description);
+            }
+            levels[level] = {*read[0], *read[1], *read[2], *read[3]};
+        }
+        candidates_.clear();
+        if (auto problem = decodeYuNet(levels, (*layout)->input, threshold, candidates_)) {
+            return failure(*problem);
+        }
+        return frameFaces(candidates_, {frame.width, frame.height}, **layout);
+    }
 
 private:
     void store(Detections& into, std::vector<PixelBox> boxes) const override {
@@ -142,24 +169,11 @@ private:
     }
 
     std::vector<std::string> outputNames() const override {
-        return {"cls_8", "cls_16", "cls_32", "obj_8", "obj_16", "obj_32",
-                "bbox_8", "bbox_16", "bbox_32"};
+        return {"cls_8",  "cls_16",  "cls_32",  "obj_8", "obj_16", "obj_32",
+                "bbox_8", "bbox_16", "bbox_32", "kps_8", "kps_16", "kps_32"};
     }
 
-    std::optional<std::string> decode(const onnx::Model& network, Size input, float threshold,
-                                      std::vector<Candidate>& into) const override {
-        std::array<YuNetLevel, 3> levels;
-        for (std::size_t level = 0; level < levels.size(); ++level) {
-            auto cls = values(network, level);
-            auto obj = values(network, 3 + level);
-            auto bbox = values(network, 6 + level);
-            for (const auto* read : {&cls, &obj, &bbox}) {
-                if (!*read) return read->error().description;
-            }
-            levels[level] = {*cls, *obj, *bbox};
-        }
-        return decodeYuNet(levels, input, threshold, into);
-    }
+    std::vector<FaceCandidate> candidates_;  // kept across frames so that its memory is reused
 };
 
 // YOLOX: one output of rows for the three grids; the person class only.
@@ -169,21 +183,30 @@ public:
                   const onnx::Threads& threads)
         : NetworkDetector("human detector", model, settings, threads, 114.0f) {}
 
+    Expected<std::vector<PixelBox>> find(const Frame& frame) override {
+        auto layout = run(frame);
+        if (!layout) return std::unexpected(std::move(layout.error()));
+        if (!*layout) return std::vector<PixelBox>{};
+        if (network().outputCount() != 1) {
+            return failure("the model gives " + std::to_string(network().outputCount()) +
+                           " outputs instead of 1");
+        }
+        auto rows = values(network(), 0);
+        if (!rows) return failure(rows.error().description);
+        candidates_.clear();
+        if (auto problem = decodeYoloxPeople(*rows, (*layout)->input, settings().scoreThreshold,
+                                             candidates_)) {
+            return failure(*problem);
+        }
+        return frameBoxes(candidates_, {frame.width, frame.height}, **layout, settings());
+    }
+
 private:
     void store(Detections& into, std::vector<PixelBox> boxes) const override {
         into.humans = std::move(boxes);
     }
 
-    std::optional<std::string> decode(const onnx::Model& network, Size input, float threshold,
-                                      std::vector<Candidate>& into) const override {
-        if (network.outputCount() != 1) {
-            return "the model gives " + std::to_string(network.outputCount()) +
-                   " outputs instead of 1";
-        }
-        auto rows = values(network, 0);
-        if (!rows) return rows.error().description;
-        return decodeYoloxPeople(*rows, input, threshold, into);
-    }
+    std::vector<Candidate> candidates_;  // kept across frames so that its memory is reused
 };
 
 // Faces first, then humans; the first failure is the frame's failure.
@@ -207,6 +230,21 @@ private:
     YoloxPersonDetector humans_;
 };
 
+class OnnxFaceCandidateFinder final : public FaceCandidateFinder {
+public:
+    OnnxFaceCandidateFinder(std::span<const std::byte> model, const NetSettings& settings,
+                            const onnx::Threads& threads)
+        : faces_(model, settings, threads), threshold_(settings.scoreThreshold) {}
+
+    Expected<std::vector<FaceCandidate>> find(const Frame& frame) override {
+        return faces_.candidates(frame, threshold_);
+    }
+
+private:
+    YuNetDetector faces_;
+    float threshold_;
+};
+
 }  // namespace
 
 std::unique_ptr<Detectors> makeOnnxDetectors() {
@@ -222,7 +260,7 @@ std::unique_ptr<Detectors> makeOnnxDetectors(std::span<const std::byte> faceMode
 
 std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model,
                                                 const NetSettings& settings,
-                  const onnx::Threads& threads) {
+                                                const onnx::Threads& threads) {
     return std::make_unique<YuNetDetector>(model, settings, threads);
 }
 
@@ -230,6 +268,12 @@ std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> mode
                                                  const NetSettings& settings,
                   const onnx::Threads& threads) {
     return std::make_unique<YoloxPersonDetector>(model, settings, threads);
+}
+
+std::unique_ptr<FaceCandidateFinder> makeOnnxFaceCandidateFinder(std::span<const std::byte> model,
+                                                                 const NetSettings& settings,
+                                                                 const onnx::Threads& threads) {
+    return std::make_unique<OnnxFaceCandidateFinder>(model, settings, threads);
 }
 
 }  // namespace autoframe

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "analysis/network_boxes.h"
 #include "core/detectors.h"
@@ -50,5 +51,19 @@ std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model
 std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
                                                  const NetSettings& settings = humanSettings,
                                                  const onnx::Threads& threads = detectorThreads);
+
+// The face network alone, before the face checks and the suppression
+// of overlaps: every face scoring at least settings.scoreThreshold, in frame pixels with its
+// landmarks. For looking at the network's candidates and choosing those checks
+// (bench/face_candidates.cpp).
+class FaceCandidateFinder {
+public:
+    virtual ~FaceCandidateFinder() = default;
+    virtual Expected<std::vector<FaceCandidate>> find(const Frame& frame) = 0;
+};
+
+std::unique_ptr<FaceCandidateFinder> makeOnnxFaceCandidateFinder(
+    std::span<const std::byte> model, const NetSettings& settings = faceSettings,
+    const onnx::Threads& threads = detectorThreads);
 
 }  // namespace autoframe
