@@ -125,19 +125,18 @@ Expected<std::span<const float>> values(const onnx::Model& network, std::size_t 
 }
 
 // YuNet: per stride, a grid of cells with a class score, an objectness, a box and five landmarks.
+// The candidates scoring at least settings.scoreThreshold are decoded; of those, the faces scoring
+// what their size needs are kept, then overlaps suppressed.
 class YuNetDetector final : public NetworkDetector {
 public:
     YuNetDetector(std::span<const std::byte> model, const NetSettings& settings,
-                  const onnx::Threads& threads)
-        : NetworkDetector("face detector", model, settings, threads, 0.0f) {}
+                  const SizeAwareThreshold& bySize, const onnx::Threads& threads)
+        : NetworkDetector("face detector", model, settings, threads, 0.0f), bySize_(bySize) {}
 
     Expected<std::vector<PixelBox>> find(const Frame& frame) override {
         auto faces = candidates(frame, settings().scoreThreshold);
         if (!faces) return std::unexpected(std::move(faces.error()));
-        std::vector<PixelBox> boxes;
-        boxes.reserve(faces->size());
-        for (const FaceCandidate& face : *faces) boxes.push_back(face.box);
-        return keptBoxes(boxes, settings());
+        return keptBoxes(confidentFaces(*faces, bySize_), settings());
     }
 
     // The faces scoring at least `threshold`, in frame pixels with their landmarks, before
@@ -173,6 +172,7 @@ private:
                 "bbox_8", "bbox_16", "bbox_32", "kps_8", "kps_16", "kps_32"};
     }
 
+    SizeAwareThreshold bySize_;
     std::vector<FaceCandidate> candidates_;  // kept across frames so that its memory is reused
 };
 
@@ -214,8 +214,8 @@ class BothDetectors final : public Detectors {
 public:
     BothDetectors(std::span<const std::byte> faceModel, std::span<const std::byte> humanModel,
                   const NetSettings& faces, const NetSettings& humans,
-                  const onnx::Threads& threads)
-        : faces_(faceModel, faces, threads), humans_(humanModel, humans, threads) {}
+                  const onnx::Threads& threads, const SizeAwareThreshold& facesBySize)
+        : faces_(faceModel, faces, facesBySize, threads), humans_(humanModel, humans, threads) {}
 
     Expected<Detections> detect(const Frame& frame) override {
         auto faces = faces_.find(frame);
@@ -234,7 +234,7 @@ class OnnxFaceCandidateFinder final : public FaceCandidateFinder {
 public:
     OnnxFaceCandidateFinder(std::span<const std::byte> model, const NetSettings& settings,
                             const onnx::Threads& threads)
-        : faces_(model, settings, threads), threshold_(settings.scoreThreshold) {}
+        : faces_(model, settings, {}, threads), threshold_(settings.scoreThreshold) {}
 
     Expected<std::vector<FaceCandidate>> find(const Frame& frame) override {
         return faces_.candidates(frame, threshold_);
@@ -254,14 +254,17 @@ std::unique_ptr<Detectors> makeOnnxDetectors() {
 std::unique_ptr<Detectors> makeOnnxDetectors(std::span<const std::byte> faceModel,
                                              std::span<const std::byte> humanModel,
                                              const NetSettings& faces, const NetSettings& humans,
-                                             const onnx::Threads& threads) {
-    return std::make_unique<BothDetectors>(faceModel, humanModel, faces, humans, threads);
+                                             const onnx::Threads& threads,
+                                             const SizeAwareThreshold& facesBySize) {
+    return std::make_unique<BothDetectors>(faceModel, humanModel, faces, humans, threads,
+                                           facesBySize);
 }
 
 std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model,
                                                 const NetSettings& settings,
-                                                const onnx::Threads& threads) {
-    return std::make_unique<YuNetDetector>(model, settings, threads);
+                                                const onnx::Threads& threads,
+                                                const SizeAwareThreshold& bySize) {
+    return std::make_unique<YuNetDetector>(model, settings, bySize, threads);
 }
 
 std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
