@@ -15,6 +15,9 @@ at a low threshold serves every higher one. Rules:
     size:<small>:<large>:<score>  faces taller than <small> frame pixels need more than the
                                   threshold, rising in log(height) to <score> at <large> and above
                                   (analysis/face_checks.h, SizeAwareThreshold)
+
+Second looks run the network again on a crop, so they are not simulated here: try them with the
+helper itself (platform/onnx_detectors.h, faceChecks) scored by evaluate.py and false_faces.py.
 """
 import argparse
 import math

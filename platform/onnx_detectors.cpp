@@ -37,9 +37,9 @@ public:
     virtual Expected<std::vector<PixelBox>> find(const Frame& frame) = 0;
 
 protected:
-    // Runs the network over the frame; the layout of its input, or nullopt for a frame without
-    // pixels (which has nothing to find). The outputs are then network()'s.
-    Expected<std::optional<InputLayout>> run(const Frame& frame) {
+    // Runs the network over the frame resized by inputScale; the layout of its input, or nullopt
+    // for a frame without pixels (which has nothing to find). The outputs are then network()'s.
+    Expected<std::optional<InputLayout>> run(const Frame& frame, double inputScale) {
         if (frame.width <= 0 || frame.height <= 0) return std::nullopt;
         const std::size_t expectedBytes = std::size_t(frame.width) * std::size_t(frame.height) * 3;
         if (frame.bgr.size() != expectedBytes) {
@@ -54,7 +54,7 @@ protected:
             network_ = std::move(*loaded);
         }
 
-        const InputLayout layout = inputLayout({frame.width, frame.height}, settings_.inputScale);
+        const InputLayout layout = inputLayout({frame.width, frame.height}, inputScale);
         fillInput(frame, layout);
         const std::array<std::int64_t, 4> shape = {1, 3, layout.input.height, layout.input.width};
         if (auto ran = network_->run(input_, shape); !ran) return failure(ran.error().description);
@@ -125,24 +125,42 @@ Expected<std::span<const float>> values(const onnx::Model& network, std::size_t 
 }
 
 // YuNet: per stride, a grid of cells with a class score, an objectness, a box and five landmarks.
-// The candidates scoring at least settings.scoreThreshold are decoded; of those, the faces scoring
-// what their size needs are kept, then overlaps suppressed.
+// The candidates scoring at least settings.scoreThreshold are decoded and their overlaps
+// suppressed; then the large ones the network is unsure of get a second look (FaceChecks).
 class YuNetDetector final : public NetworkDetector {
 public:
     YuNetDetector(std::span<const std::byte> model, const NetSettings& settings,
-                  const SizeAwareThreshold& bySize, const onnx::Threads& threads)
-        : NetworkDetector("face detector", model, settings, threads, 0.0f), bySize_(bySize) {}
+                  const FaceChecks& checks, const onnx::Threads& threads)
+        : NetworkDetector("face detector", model, settings, threads, 0.0f), checks_(checks) {}
 
     Expected<std::vector<PixelBox>> find(const Frame& frame) override {
-        auto faces = candidates(frame, settings().scoreThreshold);
+        auto faces = candidates(frame, settings().scoreThreshold, settings().inputScale);
         if (!faces) return std::unexpected(std::move(faces.error()));
-        return keptBoxes(confidentFaces(*faces, bySize_), settings());
+        std::vector<PixelBox> boxes;
+        boxes.reserve(faces->size());
+        for (const FaceCandidate& face : *faces) boxes.push_back(face.box);
+        boxes = keptBoxes(boxes, settings());
+
+        const std::vector<Review> reviews =
+            reviewFaces(boxes, checks_.secondLook, checks_.bySize);
+        std::vector<PixelBox> kept;
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            if (reviews[i] == Review::drop) continue;
+            if (reviews[i] == Review::lookAgain) {
+                auto again = foundInItsCrop(frame, boxes[i]);
+                if (!again) return std::unexpected(std::move(again.error()));
+                if (!*again) continue;
+            }
+            kept.push_back(boxes[i]);
+        }
+        return kept;
     }
 
-    // The faces scoring at least `threshold`, in frame pixels with their landmarks, before
-    // suppression.
-    Expected<std::vector<FaceCandidate>> candidates(const Frame& frame, float threshold) {
-        auto layout = run(frame);
+    // The faces scoring at least `threshold` on the frame resized by inputScale, in frame pixels
+    // with their landmarks, before suppression.
+    Expected<std::vector<FaceCandidate>> candidates(const Frame& frame, float threshold,
+                                                    double inputScale) {
+        auto layout = run(frame, inputScale);
         if (!layout) return std::unexpected(std::move(layout.error()));
         if (!*layout) return std::vector<FaceCandidate>{};
         std::array<YuNetLevel, 3> levels;
@@ -167,13 +185,34 @@ private:
         into.faces = std::move(boxes);
     }
 
+    // The second look at a face: whether the network finds it again in its crop of the frame.
+    Expected<bool> foundInItsCrop(const Frame& frame, const PixelBox& face) {
+        const SecondLook& look = checks_.secondLook;
+        const LookCrop crop = lookCrop(face, look);
+        crop_.width = crop.size;
+        crop_.height = crop.size;
+        crop_.bgr.resize(std::size_t(crop.size) * std::size_t(crop.size) * 3);
+        const cv::Mat image(frame.height, frame.width, CV_8UC3,
+                            const_cast<std::uint8_t*>(frame.bgr.data()));
+        cv::Mat picture(crop.size, crop.size, CV_8UC3, crop_.bgr.data());
+        const cv::Matx23d toCrop(crop.scale, 0, -crop.left * crop.scale, 0, crop.scale,
+                                 -crop.top * crop.scale);
+        cv::warpAffine(image, picture, toCrop, picture.size(), cv::INTER_LINEAR,
+                       cv::BORDER_CONSTANT, cv::Scalar::all(0));
+        auto found = candidates(crop_, look.score, 1.0);
+        if (!found) return std::unexpected(std::move(found.error()));
+        return foundAgain(face, crop, *found, look);
+    }
+
     std::vector<std::string> outputNames() const override {
         return {"cls_8",  "cls_16",  "cls_32",  "obj_8", "obj_16", "obj_32",
                 "bbox_8", "bbox_16", "bbox_32", "kps_8", "kps_16", "kps_32"};
     }
 
-    SizeAwareThreshold bySize_;
-    std::vector<FaceCandidate> candidates_;  // kept across frames so that its memory is reused
+    FaceChecks checks_;
+    // Kept across frames so that their memory is reused.
+    std::vector<FaceCandidate> candidates_;
+    Frame crop_;
 };
 
 // YOLOX: one output of rows for the three grids; the person class only.
@@ -184,7 +223,7 @@ public:
         : NetworkDetector("human detector", model, settings, threads, 114.0f) {}
 
     Expected<std::vector<PixelBox>> find(const Frame& frame) override {
-        auto layout = run(frame);
+        auto layout = run(frame, settings().inputScale);
         if (!layout) return std::unexpected(std::move(layout.error()));
         if (!*layout) return std::vector<PixelBox>{};
         if (network().outputCount() != 1) {
@@ -214,8 +253,8 @@ class BothDetectors final : public Detectors {
 public:
     BothDetectors(std::span<const std::byte> faceModel, std::span<const std::byte> humanModel,
                   const NetSettings& faces, const NetSettings& humans,
-                  const onnx::Threads& threads, const SizeAwareThreshold& facesBySize)
-        : faces_(faceModel, faces, facesBySize, threads), humans_(humanModel, humans, threads) {}
+                  const onnx::Threads& threads, const FaceChecks& checks)
+        : faces_(faceModel, faces, checks, threads), humans_(humanModel, humans, threads) {}
 
     Expected<Detections> detect(const Frame& frame) override {
         auto faces = faces_.find(frame);
@@ -234,15 +273,15 @@ class OnnxFaceCandidateFinder final : public FaceCandidateFinder {
 public:
     OnnxFaceCandidateFinder(std::span<const std::byte> model, const NetSettings& settings,
                             const onnx::Threads& threads)
-        : faces_(model, settings, {}, threads), threshold_(settings.scoreThreshold) {}
+        : faces_(model, settings, {}, threads), settings_(settings) {}
 
     Expected<std::vector<FaceCandidate>> find(const Frame& frame) override {
-        return faces_.candidates(frame, threshold_);
+        return faces_.candidates(frame, settings_.scoreThreshold, settings_.inputScale);
     }
 
 private:
     YuNetDetector faces_;
-    float threshold_;
+    NetSettings settings_;
 };
 
 }  // namespace
@@ -255,16 +294,15 @@ std::unique_ptr<Detectors> makeOnnxDetectors(std::span<const std::byte> faceMode
                                              std::span<const std::byte> humanModel,
                                              const NetSettings& faces, const NetSettings& humans,
                                              const onnx::Threads& threads,
-                                             const SizeAwareThreshold& facesBySize) {
-    return std::make_unique<BothDetectors>(faceModel, humanModel, faces, humans, threads,
-                                           facesBySize);
+                                             const FaceChecks& checks) {
+    return std::make_unique<BothDetectors>(faceModel, humanModel, faces, humans, threads, checks);
 }
 
 std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model,
                                                 const NetSettings& settings,
                                                 const onnx::Threads& threads,
-                                                const SizeAwareThreshold& bySize) {
-    return std::make_unique<YuNetDetector>(model, settings, bySize, threads);
+                                                const FaceChecks& checks) {
+    return std::make_unique<YuNetDetector>(model, settings, checks, threads);
 }
 
 std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
