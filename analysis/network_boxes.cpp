@@ -22,6 +22,20 @@ bool finite(const PixelBox& box) {
            std::isfinite(box.height);
 }
 
+// From pixels of a network's input to pixels of the frame.
+struct Scale {
+    double x = 1.0;
+    double y = 1.0;
+    PixelBox operator()(const PixelBox& b) const {
+        return {b.left * x, b.top * y, b.width * x, b.height * y, b.confidence};
+    }
+    Point operator()(const Point& p) const { return {p.x * x, p.y * y}; }
+};
+
+Scale scaleBack(Size frame, const InputLayout& layout) {
+    return {double(frame.width) / layout.scaled.width, double(frame.height) / layout.scaled.height};
+}
+
 }  // namespace
 
 InputLayout inputLayout(Size frame, double inputScale) {
@@ -43,14 +57,14 @@ Candidate cellBox(int cell, int columns, int stride, const float* offsets, float
 }
 
 std::optional<std::string> decodeYuNet(const std::array<YuNetLevel, 3>& levels, Size input,
-                                       float threshold, std::vector<Candidate>& into) {
+                                       float threshold, std::vector<FaceCandidate>& into) {
     for (std::size_t level = 0; level < strides.size(); ++level) {
         const int stride = strides[level];
         const int columns = input.width / stride;
         const std::size_t cells = gridCells(input, stride);
         const YuNetLevel& outputs = levels[level];
         if (outputs.cls.size() != cells || outputs.obj.size() != cells ||
-            outputs.bbox.size() != cells * 4) {
+            outputs.bbox.size() != cells * 4 || outputs.kps.size() != cells * 10) {
             return "the stride " + std::to_string(stride) + " outputs do not hold " +
                    std::to_string(cells) + " cells for an input of " + sizeText(input);
         }
@@ -58,7 +72,14 @@ std::optional<std::string> decodeYuNet(const std::array<YuNetLevel, 3>& levels, 
             const float score = std::sqrt(std::clamp(outputs.cls[k], 0.0f, 1.0f) *
                                           std::clamp(outputs.obj[k], 0.0f, 1.0f));
             if (!(score >= threshold)) continue;
-            into.push_back(cellBox(int(k), columns, stride, &outputs.bbox[4 * k], score));
+            FaceCandidate face{cellBox(int(k), columns, stride, &outputs.bbox[4 * k], score), {}};
+            const double column = double(int(k) % columns);
+            const double row = double(int(k) / columns);
+            for (std::size_t i = 0; i < face.landmarks.size(); ++i) {
+                face.landmarks[i] = {(column + outputs.kps[10 * k + 2 * i]) * stride,
+                                     (row + outputs.kps[10 * k + 2 * i + 1]) * stride};
+            }
+            into.push_back(face);
         }
     }
     return std::nullopt;
@@ -110,25 +131,49 @@ std::vector<std::size_t> suppressOverlaps(std::span<const PixelBox> boxes, float
     return kept;
 }
 
+std::vector<PixelBox> keptBoxes(std::span<const PixelBox> boxes, const NetSettings& settings) {
+    // Too small boxes go before suppression so that they suppress nothing.
+    std::vector<PixelBox> tallEnough;
+    tallEnough.reserve(boxes.size());
+    for (const PixelBox& box : boxes) {
+        if (box.height >= settings.minHeight) tallEnough.push_back(box);
+    }
+    std::vector<PixelBox> kept;
+    for (const std::size_t i : suppressOverlaps(tallEnough, settings.nmsThreshold)) {
+        kept.push_back(tallEnough[i]);
+    }
+    return kept;
+}
+
 std::vector<PixelBox> frameBoxes(std::span<const Candidate> candidates, Size frame,
                                  const InputLayout& layout, const NetSettings& settings) {
-    const double toFrameX = double(frame.width) / layout.scaled.width;
-    const double toFrameY = double(frame.height) / layout.scaled.height;
+    const Scale toFrame = scaleBack(frame, layout);
     std::vector<PixelBox> boxes;
     boxes.reserve(candidates.size());
     for (const Candidate& c : candidates) {
-        const PixelBox box{c.left * toFrameX, c.top * toFrameY, c.width * toFrameX,
-                           c.height * toFrameY, c.confidence};
+        const PixelBox box = toFrame(c);
         // A degenerate input (e.g. one row of pixels) can overflow exp() into infinite sizes.
-        // Too small boxes go before suppression so that they suppress nothing.
-        if (!finite(box) || box.height < settings.minHeight) continue;
-        boxes.push_back(box);
+        if (finite(box)) boxes.push_back(box);
     }
-    std::vector<PixelBox> kept;
-    for (const std::size_t i : suppressOverlaps(boxes, settings.nmsThreshold)) {
-        kept.push_back(boxes[i]);
+    return keptBoxes(boxes, settings);
+}
+
+std::vector<FaceCandidate> frameFaces(std::span<const FaceCandidate> candidates, Size frame,
+                                      const InputLayout& layout) {
+    const Scale toFrame = scaleBack(frame, layout);
+    std::vector<FaceCandidate> faces;
+    faces.reserve(candidates.size());
+    for (const FaceCandidate& c : candidates) {
+        FaceCandidate face{toFrame(c.box), {}};
+        bool allFinite = finite(face.box);
+        for (std::size_t i = 0; i < face.landmarks.size(); ++i) {
+            face.landmarks[i] = toFrame(c.landmarks[i]);
+            allFinite = allFinite && std::isfinite(face.landmarks[i].x) &&
+                        std::isfinite(face.landmarks[i].y);
+        }
+        if (allFinite) faces.push_back(face);
     }
-    return kept;
+    return faces;
 }
 
 }  // namespace autoframe

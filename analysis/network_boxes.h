@@ -49,22 +49,41 @@ inline constexpr std::array<int, 3> strides = {8, 16, 32};
 // A box found in a network's input, in pixels of that input, with its score as confidence.
 using Candidate = PixelBox;
 
+struct Point {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// A face the face network found, in pixels of the picture it is given in: its box (score as
+// confidence) and five landmarks in the network's order, FaceLandmark.
+struct FaceCandidate {
+    PixelBox box;
+    std::array<Point, 5> landmarks;
+};
+
+// Where each landmark is in FaceCandidate::landmarks. Left and right as the picture shows them:
+// the person's right eye is the picture's left one.
+enum FaceLandmark : std::size_t { leftEye, rightEye, noseTip, leftMouth, rightMouth };
+
 // The box that cell `cell` of a grid `columns` wide at `stride` predicts from its first four
 // numbers: the centre's offset from the cell's corner and the log of the size, both in cells.
 Candidate cellBox(int cell, int columns, int stride, const float* offsets, float score);
 
-// YuNet's outputs for one stride, one value (cls, obj) or four (bbox) per cell of the grid in
-// row-major order.
+// YuNet's outputs for one stride, one value (cls, obj), four (bbox) or ten (kps) per cell of the
+// grid in row-major order. The ten are the five landmarks' (x, y), each read like the box's
+// centre: an offset from the cell's corner, in cells.
 struct YuNetLevel {
     std::span<const float> cls;
     std::span<const float> obj;
     std::span<const float> bbox;
+    std::span<const float> kps;
 };
 
 // Appends the faces scoring at least `threshold` (score = sqrt(cls * obj), both clamped to
-// [0, 1]), strides in order; the problem if a level does not hold one grid for this input.
+// [0, 1]) with their landmarks, strides in order; the problem if a level does not hold one grid
+// for this input.
 std::optional<std::string> decodeYuNet(const std::array<YuNetLevel, 3>& levels, Size input,
-                                       float threshold, std::vector<Candidate>& into);
+                                       float threshold, std::vector<FaceCandidate>& into);
 
 // YOLOX's one output: rows of 85 values for the grids of strides 8, 16 and 32 in turn, each in
 // row-major order: box (as cellBox reads it), objectness, then 80 class probabilities of which
@@ -84,10 +103,18 @@ double overlap(const PixelBox& a, const PixelBox& b);
 // kept boxes, best first.
 std::vector<std::size_t> suppressOverlaps(std::span<const PixelBox> boxes, float nmsThreshold);
 
+// The boxes in frame pixels, best first: those less tall than settings.minHeight dropped, then
+// overlaps suppressed.
+std::vector<PixelBox> keptBoxes(std::span<const PixelBox> boxes, const NetSettings& settings);
+
 // The candidates of a network's input in frame pixels: scaled back by frame size / scaled size,
-// boxes of non-finite size or less tall than settings.minHeight dropped, then overlaps
-// suppressed. Best first.
+// boxes of non-finite size dropped, then kept as keptBoxes keeps them. Best first.
 std::vector<PixelBox> frameBoxes(std::span<const Candidate> candidates, Size frame,
                                  const InputLayout& layout, const NetSettings& settings);
+
+// The face candidates of a network's input in frame pixels (boxes and landmarks scaled back as
+// frameBoxes scales), in their order; those with a non-finite box or landmark dropped.
+std::vector<FaceCandidate> frameFaces(std::span<const FaceCandidate> candidates, Size frame,
+                                      const InputLayout& layout);
 
 }  // namespace autoframe

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <cstddef>
 #include <memory>
 
 #include "bench/noise_frame.h"
@@ -74,6 +75,28 @@ void BM_HumanNet(benchmark::State& state) {
     measure(state, *detectors);
 }
 
+// One second look at an unsure face (analysis/face_checks.h): the face network alone on a crop of
+// the size lookCrop gives a face box 0.8 times as wide as tall, at scale 1.
+void BM_FaceSecondLook(benchmark::State& state) {
+    const autoframe::SecondLook& look = autoframe::faceChecks.secondLook;
+    const int side = autoframe::lookCrop({0, 0, 80, 100, 0.6f}, look).size;
+    autoframe::Frame crop;
+    crop.width = side;
+    crop.height = side;
+    const autoframe::Frame& noise = noiseFrame();
+    for (int y = 0; y < side; ++y) {
+        const auto row = noise.bgr.begin() + std::ptrdiff_t(y) * noise.width * 3;
+        crop.bgr.insert(crop.bgr.end(), row, row + std::ptrdiff_t(side) * 3);
+    }
+    auto detectors = autoframe::makeOnnxFaceDetector(
+        autoframe::faceModel(), scaled(autoframe::faceSettings, 1.0), threadsOf(state));
+    if (!detectors->detect(crop)) {
+        state.SkipWithError("detection failed");
+        return;
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(detectors->detect(crop));
+}
+
 void threads(benchmark::internal::Benchmark* b) {
     b->ArgName("threads")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 }
@@ -87,6 +110,7 @@ void threadsAndScales(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_FaceNetNative)->Apply(threads);
 BENCHMARK(BM_HelperDetectors)->Apply(threads);
+BENCHMARK(BM_FaceSecondLook)->Apply(threads);
 BENCHMARK(BM_FaceNet)->Apply(threadsAndScales);
 BENCHMARK(BM_HumanNet)->Apply(threadsAndScales);
 

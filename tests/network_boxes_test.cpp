@@ -1,6 +1,7 @@
 // From raw network outputs to frame boxes, on small hand-made tensors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -57,17 +58,19 @@ constexpr Size smallInput{64, 32};
 constexpr std::size_t cellsOf[] = {32, 8, 2};
 
 struct YuNetTensors {
-    std::vector<float> cls[3], obj[3], bbox[3];
+    std::vector<float> cls[3], obj[3], bbox[3], kps[3];
     YuNetTensors() {
         for (std::size_t level = 0; level < 3; ++level) {
             cls[level].assign(cellsOf[level], 0.0f);
             obj[level].assign(cellsOf[level], 0.0f);
             bbox[level].assign(cellsOf[level] * 4, 0.0f);
+            kps[level].assign(cellsOf[level] * 10, 0.0f);
         }
     }
     std::array<YuNetLevel, 3> levels() const {
-        return {YuNetLevel{cls[0], obj[0], bbox[0]}, YuNetLevel{cls[1], obj[1], bbox[1]},
-                YuNetLevel{cls[2], obj[2], bbox[2]}};
+        return {YuNetLevel{cls[0], obj[0], bbox[0], kps[0]},
+                YuNetLevel{cls[1], obj[1], bbox[1], kps[1]},
+                YuNetLevel{cls[2], obj[2], bbox[2], kps[2]}};
     }
 };
 
@@ -88,19 +91,65 @@ TEST(DecodeYuNet, KeepsCellsScoringAtLeastTheThresholdStridesInOrder) {
     t.cls[1][2] = std::numeric_limits<float>::quiet_NaN();
     t.obj[1][2] = 1.0f;
 
-    std::vector<Candidate> found;
+    std::vector<FaceCandidate> found;
     EXPECT_EQ(decodeYuNet(t.levels(), smallInput, 0.5f, found), std::nullopt);
     ASSERT_EQ(found.size(), 2u);
-    expectBox(found[0], 12 - 4, 8 - 4, 8, 8, 0.5f);
-    expectBox(found[1], 16, -16, 32, 32, std::sqrt(0.64f));
+    expectBox(found[0].box, 12 - 4, 8 - 4, 8, 8, 0.5f);
+    expectBox(found[1].box, 16, -16, 32, 32, std::sqrt(0.64f));
+}
+
+// Each landmark is an offset from its cell's corner in cells, like the box's centre, and does not
+// depend on the box's size.
+TEST(DecodeYuNet, ReadsTheFiveLandmarksOfTheirCell) {
+    struct Case {
+        const char* name;
+        std::size_t level, cell;
+        float logWidth;                 // of the box: landmarks are not scaled by it
+        std::array<float, 10> offsets;  // x, y of each landmark, in cells
+        std::array<Point, 5> expected;  // in input pixels
+    };
+    const Case cases[] = {
+        // Stride 8, cell 10: column 2, row 1, corner (16, 8).
+        {"stride 8, inside the cell", 0, 10, 0.0f,
+         {0.25f, 0.25f, 0.75f, 0.25f, 0.5f, 0.5f, 0.25f, 0.75f, 0.75f, 0.75f},
+         {{{18, 10}, {22, 10}, {20, 12}, {18, 14}, {22, 14}}}},
+        // Stride 16, cell 7: column 3, row 1, corner (48, 16); offsets may leave the cell.
+        {"stride 16, beyond the cell, a wide box", 1, 7, 2.0f,
+         {-1.0f, 0.5f, 1.5f, 0.5f, 0.25f, 1.0f, -0.5f, 2.0f, 1.0f, 2.0f},
+         {{{32, 24}, {72, 24}, {52, 32}, {40, 48}, {64, 48}}}},
+        // Stride 32, cell 1: column 1, row 0, corner (32, 0).
+        {"stride 32", 2, 1, 0.0f,
+         {0.5f, 0.25f, 0.5f, 0.25f, 0.5f, 0.5f, 0.5f, 0.75f, 0.5f, 0.75f},
+         {{{48, 8}, {48, 8}, {48, 16}, {48, 24}, {48, 24}}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        YuNetTensors t;
+        t.cls[c.level][c.cell] = 1.0f;
+        t.obj[c.level][c.cell] = 1.0f;
+        t.bbox[c.level][4 * c.cell + 2] = c.logWidth;
+        std::copy(c.offsets.begin(), c.offsets.end(), t.kps[c.level].begin() + 10 * c.cell);
+        std::vector<FaceCandidate> found;
+        EXPECT_EQ(decodeYuNet(t.levels(), smallInput, 0.5f, found), std::nullopt);
+        ASSERT_EQ(found.size(), 1u);
+        for (std::size_t i = 0; i < 5; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_DOUBLE_EQ(found[0].landmarks[i].x, c.expected[i].x);
+            EXPECT_DOUBLE_EQ(found[0].landmarks[i].y, c.expected[i].y);
+        }
+    }
 }
 
 TEST(DecodeYuNet, RefusesOutputsOfAnotherGrid) {
     YuNetTensors t;
     t.bbox[1].pop_back();
-    std::vector<Candidate> found;
+    std::vector<FaceCandidate> found;
     EXPECT_EQ(decodeYuNet(t.levels(), smallInput, 0.5f, found),
               "the stride 16 outputs do not hold 8 cells for an input of 64x32");
+    YuNetTensors shortLandmarks;
+    shortLandmarks.kps[2].pop_back();
+    EXPECT_EQ(decodeYuNet(shortLandmarks.levels(), smallInput, 0.5f, found),
+              "the stride 32 outputs do not hold 2 cells for an input of 64x32");
     EXPECT_EQ(decodeYuNet(YuNetTensors().levels(), {64, 64}, 0.5f, found),
               "the stride 8 outputs do not hold 64 cells for an input of 64x64");
 }
@@ -203,6 +252,27 @@ TEST(FrameBoxes, ScaleBackDropTooSmallAndNonFiniteThenSuppress) {
     EXPECT_EQ(boxes[0].confidence, 0.6f);
     EXPECT_EQ(boxes[1].left, 122);
     EXPECT_EQ(boxes[1].confidence, 0.4f);
+}
+
+TEST(FrameFaces, ScaleBoxesAndLandmarksBackAndDropNonFinite) {
+    // A 300 x 100 frame run at 1.5 x 0.5 of its size (450 x 50): x shrinks by 1.5, y grows by 2.
+    const InputLayout layout{{450, 50}, {480, 64}};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<FaceCandidate> candidates = {
+        {{30, 5, 15, 10, 0.7f}, {{{33, 7}, {42, 7}, {36, 9}, {33, 12}, {42, 12}}}},
+        {{0, 0, 10, 10, 0.9f}, {{{1, 1}, {nan, 2}, {3, 3}, {4, 4}, {5, 5}}}},
+        {{60, 10, 3, 4, 0.6f}, {{{60, 10}, {61, 10}, {61, 11}, {60, 12}, {62, 12}}}},
+    };
+    const std::vector<FaceCandidate> faces = frameFaces(candidates, {300, 100}, layout);
+    ASSERT_EQ(faces.size(), 2u);
+    expectBox(faces[0].box, 20, 10, 10, 20, 0.7f);
+    const Point expected[] = {{22, 14}, {28, 14}, {24, 18}, {22, 24}, {28, 24}};
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_DOUBLE_EQ(faces[0].landmarks[i].x, expected[i].x);
+        EXPECT_DOUBLE_EQ(faces[0].landmarks[i].y, expected[i].y);
+    }
+    expectBox(faces[1].box, 40, 20, 2, 8, 0.6f);
 }
 
 }  // namespace

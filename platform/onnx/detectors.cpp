@@ -17,8 +17,8 @@ namespace autoframe {
 namespace {
 
 // One network over whole frames: resizes the frame into an input buffer kept across frames
-// (B, G, R planes of floats 0..255, padded on the right and bottom), runs it, and hands the
-// outputs to the subclass's decoder; the kept boxes come back in frame pixels.
+// (B, G, R planes of floats 0..255, padded on the right and bottom) and runs it; the subclass reads
+// the outputs as boxes in frame pixels.
 class NetworkDetector : public Detectors {
 public:
     NetworkDetector(std::string name, std::span<const std::byte> model, const NetSettings& settings,
@@ -35,8 +35,13 @@ public:
     }
 
     // The boxes of this network, in frame pixels, best first.
-    Expected<std::vector<PixelBox>> find(const Frame& frame) {
-        if (frame.width <= 0 || frame.height <= 0) return std::vector<PixelBox>{};
+    virtual Expected<std::vector<PixelBox>> find(const Frame& frame) = 0;
+
+protected:
+    // Runs the network over the frame resized by inputScale; the layout of its input, or nullopt
+    // for a frame without pixels (which has nothing to find). The outputs are then network()'s.
+    Expected<std::optional<InputLayout>> run(const Frame& frame, double inputScale) {
+        if (frame.width <= 0 || frame.height <= 0) return std::nullopt;
         const std::size_t expectedBytes = std::size_t(frame.width) * std::size_t(frame.height) * 3;
         if (frame.bgr.size() != expectedBytes) {
             return failure("a frame of " + std::to_string(frame.width) + "x" +
@@ -50,35 +55,27 @@ public:
             network_ = std::move(*loaded);
         }
 
-        const Size size{frame.width, frame.height};
-        const InputLayout layout = inputLayout(size, settings_.inputScale);
+        const InputLayout layout = inputLayout({frame.width, frame.height}, inputScale);
         fillInput(frame, layout);
         const std::array<std::int64_t, 4> shape = {1, 3, layout.input.height, layout.input.width};
         if (auto ran = network_->run(input_, shape); !ran) return failure(ran.error().description);
-
-        candidates_.clear();
-        if (auto problem = decode(*network_, layout.input, settings_.scoreThreshold, candidates_)) {
-            return failure(*problem);
-        }
-        return frameBoxes(candidates_, size, layout, settings_);
+        return layout;
     }
 
-protected:
-    // Puts this network's boxes into their list.
-    virtual void store(Detections& into, std::vector<PixelBox> boxes) const = 0;
-    // Output names in the order decode() reads them; empty for all outputs in the model's order.
-    virtual std::vector<std::string> outputNames() const { return {}; }
-    // Appends the candidates scoring at least `threshold` from the outputs of an input of this
-    // size; the problem if the outputs are not what the decoder reads.
-    virtual std::optional<std::string> decode(const onnx::Model& network, Size input,
-                                              float threshold,
-                                              std::vector<Candidate>& into) const = 0;
+    const onnx::Model& network() const { return *network_; }
+    const NetSettings& settings() const { return settings_; }
 
-private:
     std::unexpected<Error> failure(const std::string& message) const {
         return fail(DetectionCode::detectorFailed, name_ + ": " + message);
     }
 
+    // Puts this network's boxes into their list.
+    virtual void store(Detections& into, std::vector<PixelBox> boxes) const = 0;
+    // Output names in the order the subclass reads them; empty for all outputs in the model's
+    // order.
+    virtual std::vector<std::string> outputNames() const { return {}; }
+
+private:
     // The frame, resized to layout.scaled, at the top-left of the input planes; padding elsewhere.
     void fillInput(const Frame& frame, const InputLayout& layout) {
         const int width = layout.input.width;
@@ -119,7 +116,6 @@ private:
     std::vector<float> input_;
     cv::Mat resized_;
     std::vector<cv::Mat> channels_;
-    std::vector<Candidate> candidates_;
 };
 
 // The values of output `index`, or the problem.
@@ -129,38 +125,95 @@ Expected<std::span<const float>> values(const onnx::Model& network, std::size_t 
     return tensor->values;
 }
 
-// YuNet: per stride, a grid of cells with a class score, an objectness, a box and five landmarks
-// (unused).
+// YuNet: per stride, a grid of cells with a class score, an objectness, a box and five landmarks.
+// The candidates scoring at least settings.scoreThreshold are decoded and their overlaps
+// suppressed; then the large ones the network is unsure of get a second look (FaceChecks).
 class YuNetDetector final : public NetworkDetector {
 public:
     YuNetDetector(std::span<const std::byte> model, const NetSettings& settings,
-                  const onnx::Threads& threads)
-        : NetworkDetector("face detector", model, settings, threads, 0.0f) {}
+                  const FaceChecks& checks, const onnx::Threads& threads)
+        : NetworkDetector("face detector", model, settings, threads, 0.0f), checks_(checks) {}
+
+    Expected<std::vector<PixelBox>> find(const Frame& frame) override {
+        auto faces = candidates(frame, settings().scoreThreshold, settings().inputScale);
+        if (!faces) return std::unexpected(std::move(faces.error()));
+        std::vector<PixelBox> boxes;
+        boxes.reserve(faces->size());
+        for (const FaceCandidate& face : *faces) boxes.push_back(face.box);
+        boxes = keptBoxes(boxes, settings());
+
+        const std::vector<Review> reviews =
+            reviewFaces(boxes, checks_.secondLook, checks_.bySize);
+        std::vector<PixelBox> kept;
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            if (reviews[i] == Review::drop) continue;
+            if (reviews[i] == Review::lookAgain) {
+                auto again = foundInItsCrop(frame, boxes[i]);
+                if (!again) return std::unexpected(std::move(again.error()));
+                if (!*again) continue;
+            }
+            kept.push_back(boxes[i]);
+        }
+        return kept;
+    }
+
+    // The faces scoring at least `threshold` on the frame resized by inputScale, in frame pixels
+    // with their landmarks, before suppression.
+    Expected<std::vector<FaceCandidate>> candidates(const Frame& frame, float threshold,
+                                                    double inputScale) {
+        auto layout = run(frame, inputScale);
+        if (!layout) return std::unexpected(std::move(layout.error()));
+        if (!*layout) return std::vector<FaceCandidate>{};
+        std::array<YuNetLevel, 3> levels;
+        for (std::size_t level = 0; level < levels.size(); ++level) {
+            std::array<Expected<std::span<const float>>, 4> read = {
+                values(network(), level), values(network(), 3 + level),
+                values(network(), 6 + level), values(network(), 9 + level)};
+            for (const auto& output : read) {
+                if (!output) return failure(output.error().description);
+            }
+            levels[level] = {*read[0], *read[1], *read[2], *read[3]};
+        }
+        candidates_.clear();
+        if (auto problem = decodeYuNet(levels, (*layout)->input, threshold, candidates_)) {
+            return failure(*problem);
+        }
+        return frameFaces(candidates_, {frame.width, frame.height}, **layout);
+    }
 
 private:
     void store(Detections& into, std::vector<PixelBox> boxes) const override {
         into.faces = std::move(boxes);
     }
 
-    std::vector<std::string> outputNames() const override {
-        return {"cls_8", "cls_16", "cls_32", "obj_8", "obj_16", "obj_32",
-                "bbox_8", "bbox_16", "bbox_32"};
+    // The second look at a face: whether the network finds it again in its crop of the frame.
+    Expected<bool> foundInItsCrop(const Frame& frame, const PixelBox& face) {
+        const SecondLook& look = checks_.secondLook;
+        const LookCrop crop = lookCrop(face, look);
+        crop_.width = crop.size;
+        crop_.height = crop.size;
+        crop_.bgr.resize(std::size_t(crop.size) * std::size_t(crop.size) * 3);
+        const cv::Mat image(frame.height, frame.width, CV_8UC3,
+                            const_cast<std::uint8_t*>(frame.bgr.data()));
+        cv::Mat picture(crop.size, crop.size, CV_8UC3, crop_.bgr.data());
+        const cv::Matx23d toCrop(crop.scale, 0, -crop.left * crop.scale, 0, crop.scale,
+                                 -crop.top * crop.scale);
+        cv::warpAffine(image, picture, toCrop, picture.size(), cv::INTER_LINEAR,
+                       cv::BORDER_CONSTANT, cv::Scalar::all(0));
+        auto found = candidates(crop_, look.score, 1.0);
+        if (!found) return std::unexpected(std::move(found.error()));
+        return foundAgain(face, crop, *found, look);
     }
 
-    std::optional<std::string> decode(const onnx::Model& network, Size input, float threshold,
-                                      std::vector<Candidate>& into) const override {
-        std::array<YuNetLevel, 3> levels;
-        for (std::size_t level = 0; level < levels.size(); ++level) {
-            auto cls = values(network, level);
-            auto obj = values(network, 3 + level);
-            auto bbox = values(network, 6 + level);
-            for (const auto* read : {&cls, &obj, &bbox}) {
-                if (!*read) return read->error().description;
-            }
-            levels[level] = {*cls, *obj, *bbox};
-        }
-        return decodeYuNet(levels, input, threshold, into);
+    std::vector<std::string> outputNames() const override {
+        return {"cls_8",  "cls_16",  "cls_32",  "obj_8", "obj_16", "obj_32",
+                "bbox_8", "bbox_16", "bbox_32", "kps_8", "kps_16", "kps_32"};
     }
+
+    FaceChecks checks_;
+    // Kept across frames so that their memory is reused.
+    std::vector<FaceCandidate> candidates_;
+    Frame crop_;
 };
 
 // YOLOX: one output of rows for the three grids; the person class only.
@@ -170,21 +223,30 @@ public:
                   const onnx::Threads& threads)
         : NetworkDetector("human detector", model, settings, threads, 114.0f) {}
 
+    Expected<std::vector<PixelBox>> find(const Frame& frame) override {
+        auto layout = run(frame, settings().inputScale);
+        if (!layout) return std::unexpected(std::move(layout.error()));
+        if (!*layout) return std::vector<PixelBox>{};
+        if (network().outputCount() != 1) {
+            return failure("the model gives " + std::to_string(network().outputCount()) +
+                           " outputs instead of 1");
+        }
+        auto rows = values(network(), 0);
+        if (!rows) return failure(rows.error().description);
+        candidates_.clear();
+        if (auto problem = decodeYoloxPeople(*rows, (*layout)->input, settings().scoreThreshold,
+                                             candidates_)) {
+            return failure(*problem);
+        }
+        return frameBoxes(candidates_, {frame.width, frame.height}, **layout, settings());
+    }
+
 private:
     void store(Detections& into, std::vector<PixelBox> boxes) const override {
         into.humans = std::move(boxes);
     }
 
-    std::optional<std::string> decode(const onnx::Model& network, Size input, float threshold,
-                                      std::vector<Candidate>& into) const override {
-        if (network.outputCount() != 1) {
-            return "the model gives " + std::to_string(network.outputCount()) +
-                   " outputs instead of 1";
-        }
-        auto rows = values(network, 0);
-        if (!rows) return rows.error().description;
-        return decodeYoloxPeople(*rows, input, threshold, into);
-    }
+    std::vector<Candidate> candidates_;  // kept across frames so that its memory is reused
 };
 
 // Faces first, then humans; the first failure is the frame's failure.
@@ -192,8 +254,8 @@ class BothDetectors final : public Detectors {
 public:
     BothDetectors(std::span<const std::byte> faceModel, std::span<const std::byte> humanModel,
                   const NetSettings& faces, const NetSettings& humans,
-                  const onnx::Threads& threads)
-        : faces_(faceModel, faces, threads), humans_(humanModel, humans, threads) {}
+                  const onnx::Threads& threads, const FaceChecks& checks)
+        : faces_(faceModel, faces, checks, threads), humans_(humanModel, humans, threads) {}
 
     Expected<Detections> detect(const Frame& frame) override {
         auto faces = faces_.find(frame);
@@ -208,6 +270,21 @@ private:
     YoloxPersonDetector humans_;
 };
 
+class OnnxFaceCandidateFinder final : public FaceCandidateFinder {
+public:
+    OnnxFaceCandidateFinder(std::span<const std::byte> model, const NetSettings& settings,
+                            const onnx::Threads& threads)
+        : faces_(model, settings, {}, threads), settings_(settings) {}
+
+    Expected<std::vector<FaceCandidate>> find(const Frame& frame) override {
+        return faces_.candidates(frame, settings_.scoreThreshold, settings_.inputScale);
+    }
+
+private:
+    YuNetDetector faces_;
+    NetSettings settings_;
+};
+
 }  // namespace
 
 std::unique_ptr<Detectors> makeOnnxDetectors() {
@@ -217,20 +294,28 @@ std::unique_ptr<Detectors> makeOnnxDetectors() {
 std::unique_ptr<Detectors> makeOnnxDetectors(std::span<const std::byte> faceModel,
                                              std::span<const std::byte> humanModel,
                                              const NetSettings& faces, const NetSettings& humans,
-                                             const onnx::Threads& threads) {
-    return std::make_unique<BothDetectors>(faceModel, humanModel, faces, humans, threads);
+                                             const onnx::Threads& threads,
+                                             const FaceChecks& checks) {
+    return std::make_unique<BothDetectors>(faceModel, humanModel, faces, humans, threads, checks);
 }
 
 std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model,
                                                 const NetSettings& settings,
-                  const onnx::Threads& threads) {
-    return std::make_unique<YuNetDetector>(model, settings, threads);
+                                                const onnx::Threads& threads,
+                                                const FaceChecks& checks) {
+    return std::make_unique<YuNetDetector>(model, settings, checks, threads);
 }
 
 std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
                                                  const NetSettings& settings,
                   const onnx::Threads& threads) {
     return std::make_unique<YoloxPersonDetector>(model, settings, threads);
+}
+
+std::unique_ptr<FaceCandidateFinder> makeOnnxFaceCandidateFinder(std::span<const std::byte> model,
+                                                                 const NetSettings& settings,
+                                                                 const onnx::Threads& threads) {
+    return std::make_unique<OnnxFaceCandidateFinder>(model, settings, threads);
 }
 
 }  // namespace autoframe
