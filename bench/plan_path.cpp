@@ -66,6 +66,8 @@ std::map<std::string, std::function<bool(CropSettings&, const std::string&)>> se
     AUTOFRAME_SETTING(constraintPasses);
     AUTOFRAME_SETTING(constraintBoost);
     AUTOFRAME_SETTING(maxSpeed);
+    AUTOFRAME_SETTING(easeSeconds);
+    AUTOFRAME_SETTING(faceWeight);
 #undef AUTOFRAME_SETTING
     m["smoother"] = [](CropSettings& s, const std::string& v) {
         if (v == "penalised") s.smoother = autoframe::Smoother::penalised;

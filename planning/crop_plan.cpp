@@ -158,6 +158,17 @@ ShotPath planShot(const std::vector<Sample>& samples, std::size_t begin, std::si
     return path;
 }
 
+// How many frames make up `seconds`, at the frames' median spacing; odd.
+int easeSpan(const std::vector<double>& times, double seconds) {
+    if (times.size() < 2 || seconds <= 0) return 1;
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < times.size(); ++i) steps.push_back(times[i] - times[i - 1]);
+    std::nth_element(steps.begin(), steps.begin() + std::ptrdiff_t(steps.size() / 2), steps.end());
+    const double step = steps[steps.size() / 2];
+    if (step <= 0) return 1;
+    return int(std::min(seconds / step, double(times.size()))) / 2 * 2 + 1;
+}
+
 std::optional<Error> checkInput(const std::vector<Sample>& samples, Extent source, Extent aspect,
                                 const std::vector<double>& frameTimes) {
     auto bad = [](std::string what) { return Error{domain, 1, std::move(what)}; };
@@ -256,6 +267,9 @@ Expected<CropPlan> planCrop(const std::vector<Sample>& samples, Extent source, E
             if (path.mode == CameraMode::follow) {
                 limitSpeed(xs, times, settings.maxSpeed * size.width);
                 limitSpeed(ys, times, settings.maxSpeed * size.height);
+                const int span = easeSpan(times, settings.easeSeconds);
+                easeMoves(xs, span);
+                easeMoves(ys, span);
             }
         }
         for (std::size_t i = 0; i < times.size(); ++i) {

@@ -12,8 +12,9 @@ enum class Smoother {
 
 // Every setting of the crop planner. Sizes are fractions of the window's side along the axis in
 // question (so a setting means the same on screen for every source and target shape); times are
-// seconds. The defaults were chosen on the moving-people benchmark (bench/plan_path, measured at
-// 4 and 5 samples a second, 9:16 and 1:1 windows on 1920 x 1080).
+// seconds. The defaults were chosen on the moving-people benchmark of ../shared/bench (its pan
+// video, 1920 x 1080, analysed at 5 samples a second, planned by bench/plan_path, scored by
+// evaluate_path.py); the figures quoted were measured with the other settings as they stood then.
 struct CropSettings {
     // --- Shots ---------------------------------------------------------------------------------
     // A sample opens a new shot when its scene score stands out: at least `cutMinScore`, and at
@@ -53,12 +54,17 @@ struct CropSettings {
     // --- Path ----------------------------------------------------------------------------------
     // Dead zone: the target moves only when the subjects' centre leaves a band this wide (of the
     // window's side, each way) around it, and then only to the band's edge. Detector jitter on a
-    // still face is a few pixels; this is 30 px on a 608 px window.
-    double deadZone = 0.05;
+    // still face is a few pixels; this is 18 px on a 608 px window. (Still shots are still
+    // whatever the zone: they get one window. Measured 0.03 / 0.05 / 0.08 at 9:16: kept 0.92 /
+    // 0.91 / 0.89, the same 3.1 reversals a minute.)
+    double deadZone = 0.03;
     Smoother smoother = Smoother::penalised;
     // Penalised smoother: the time over which the path is stiff against bending (its weight on
     // second differences is (bendSeconds / sample step)^4) and against moving at all (weight on
-    // first differences (stepSeconds / sample step)^2). Bending only, no ringing seen at 0.4 s.
+    // first differences (stepSeconds / sample step)^2). Measured 0.2 / 0.4 / 0.8 s: reversals a
+    // minute (9:16 + 1:1) 5.6 / 5.0 / 4.4, kept at 9:16 0.945 / 0.922 / 0.923. The polynomial
+    // smoother (degree 2 / 3 / 4) kept 0.80 / 0.85 / 0.87 at 9:16: one curve cannot follow a
+    // subject going out and back within a shot without swinging elsewhere.
     double bendSeconds = 0.4;
     double stepSeconds = 0.0;
     // Polynomial smoother: the highest degree (lowered for shots with few samples).
@@ -67,10 +73,18 @@ struct CropSettings {
     // weight is multiplied by `constraintBoost` and the shot solved again, up to this many times.
     int constraintPasses = 8;
     double constraintBoost = 8.0;
-    // The fastest the window moves, in window sides per second: enough for a subject crossing a
-    // 9:16 window's width in 0.6 s (the benchmark's fastest glide is 0.5 window widths in 0.33 s
-    // at its peak, which the window's slack around the subject absorbs).
-    double maxSpeed = 1.6;
+    // The fastest the window moves, in window sides per second (24 px a frame for 608 px at 30
+    // frames a second). The benchmark's fastest glide moves 1.5 window widths a second at its
+    // peak, briefly: the window's slack around the subject absorbs it. 1.2 kept as many frames as
+    // 1.6 (0.921 against 0.922 at 9:16) with fewer reversals (2.5 against 3.1 a minute).
+    double maxSpeed = 1.2;
+    // After the speed limit, each frame's window is the mean of the windows over this time
+    // around it: the window then changes speed by at most 2 * maxSpeed / easeSeconds (window
+    // sides per second, per second) where the speed limit alone let it start and stop at once.
+    // 0 / 0.3 / 0.5 / 0.8 s measured at 9:16: the hardest change of speed 49 / 12 / 5.9 / 5.9
+    // window widths per second per second, reversals 5.6 / 5.6 / 3.1 / 3.8 a minute, kept 0.91
+    // at 0.5 s and 0.90 at 0.8 s.
+    double easeSeconds = 0.5;
 };
 
 }  // namespace autoframe

@@ -229,4 +229,17 @@ void limitSpeed(std::vector<double>& positions, const std::vector<double>& times
     for (std::size_t i = 0; i < n; ++i) positions[i] = (forward[i] + backward[i]) / 2;
 }
 
+void easeMoves(std::vector<double>& positions, int span) {
+    const std::ptrdiff_t n = std::ptrdiff_t(positions.size());
+    const std::ptrdiff_t half = std::max(span, 1) / 2;
+    if (n < 2 || half == 0) return;
+    const std::vector<double> in(positions);
+    auto at = [&](std::ptrdiff_t i) { return in[std::size_t(std::clamp<std::ptrdiff_t>(i, 0, n - 1))]; };
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
+        double sum = 0;
+        for (std::ptrdiff_t k = -half; k <= half; ++k) sum += at(i + k);
+        positions[std::size_t(i)] = sum / double(2 * half + 1);
+    }
+}
+
 }  // namespace autoframe

@@ -42,4 +42,11 @@ std::vector<double> interpolateMonotone(const std::vector<double>& times,
 // as a whole), which keeps the limit and keeps a monotone path monotone.
 void limitSpeed(std::vector<double>& positions, const std::vector<double>& times, double maxSpeed);
 
+// Replaces every position by the mean of the `span` positions centred on it (the ends repeated
+// beyond the path), an odd span taken as given and an even one made odd. The moves stay as fast
+// as before at most, a monotone path stays monotone, a flat stretch longer than the span stays
+// flat, and the change of a move from one position to the next is at most 2 / span of the
+// fastest move: after limitSpeed, this bounds the acceleration.
+void easeMoves(std::vector<double>& positions, int span);
+
 }  // namespace autoframe
