@@ -164,5 +164,28 @@ TEST(LimitSpeed, IsTheMeanOfThePathLimitedForwardsAndBackwards) {
     }
 }
 
+TEST(EaseMoves, MeansOverTheSpanWithTheEndsRepeated) {
+    struct Case {
+        const char* name;
+        std::vector<double> positions;
+        int span;
+        std::vector<double> eased;
+    };
+    const Case cases[] = {
+        {"a step spread over three", {0, 0, 0, 9, 9, 9}, 3, {0, 0, 3, 6, 9, 9}},
+        {"an even span widened to five", {0, 0, 0, 10, 10, 10}, 4, {0, 2, 4, 6, 8, 10}},
+        {"a flat stretch stays flat", {4, 4, 4, 4}, 3, {4, 4, 4, 4}},
+        {"span 1: unchanged", {0, 5, 1}, 1, {0, 5, 1}},
+        {"a span longer than the path", {0, 3}, 5, {1.2, 1.8}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto p = c.positions;
+        easeMoves(p, c.span);
+        ASSERT_EQ(p.size(), c.eased.size());
+        for (std::size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(p[i], c.eased[i], 1e-12) << i;
+    }
+}
+
 }  // namespace
 }  // namespace autoframe
