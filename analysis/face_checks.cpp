@@ -13,11 +13,11 @@ float scoreNeeded(double height, const SizeAwareThreshold& threshold) {
     return float(threshold.smallScore + (threshold.largeScore - threshold.smallScore) * along);
 }
 
-std::vector<PixelBox> confidentFaces(std::span<const FaceCandidate> candidates,
+std::vector<PixelBox> confidentFaces(std::span<const FrameFace> candidates,
                                      const SizeAwareThreshold& threshold) {
     std::vector<PixelBox> kept;
     kept.reserve(candidates.size());
-    for (const FaceCandidate& face : candidates) {
+    for (const FrameFace& face : candidates) {
         if (face.box.confidence >= scoreNeeded(face.box.height, threshold)) {
             kept.push_back(face.box);
         }
@@ -52,10 +52,10 @@ LookCrop lookCrop(const PixelBox& face, const SecondLook& look) {
 }
 
 bool foundAgain(const PixelBox& face, const LookCrop& crop,
-                std::span<const FaceCandidate> inCrop, const SecondLook& look) {
+                std::span<const FrameFace> inCrop, const SecondLook& look) {
     const PixelBox there{(face.left - crop.left) * crop.scale, (face.top - crop.top) * crop.scale,
                          face.width * crop.scale, face.height * crop.scale, face.confidence};
-    return std::any_of(inCrop.begin(), inCrop.end(), [&](const FaceCandidate& found) {
+    return std::any_of(inCrop.begin(), inCrop.end(), [&](const FrameFace& found) {
         return found.box.confidence >= look.score && overlap(found.box, there) >= 0.5;
     });
 }

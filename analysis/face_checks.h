@@ -26,7 +26,7 @@ struct SizeAwareThreshold {
 float scoreNeeded(double height, const SizeAwareThreshold& threshold);
 
 // The boxes of the candidates that score at least what their height needs, in their order.
-std::vector<PixelBox> confidentFaces(std::span<const FaceCandidate> candidates,
+std::vector<PixelBox> confidentFaces(std::span<const FrameFace> candidates,
                                      const SizeAwareThreshold& threshold);
 
 // A second look at a large face the network is unsure of: a square of the frame around it,
@@ -74,6 +74,6 @@ struct FaceChecks {
 // Whether the faces the network found in the crop (its pixels) find the face (frame pixels)
 // again: one overlapping it by IoU 0.5 or more and scoring at least look.score.
 bool foundAgain(const PixelBox& face, const LookCrop& crop,
-                std::span<const FaceCandidate> inCrop, const SecondLook& look);
+                std::span<const FrameFace> inCrop, const SecondLook& look);
 
 }  // namespace autoframe

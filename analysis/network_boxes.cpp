@@ -26,8 +26,8 @@ bool finite(const PixelBox& box) {
 struct Scale {
     double x = 1.0;
     double y = 1.0;
-    PixelBox operator()(const PixelBox& b) const {
-        return {b.left * x, b.top * y, b.width * x, b.height * y, b.confidence};
+    PixelBox operator()(const Candidate& b) const {
+        return {b.left * x, b.top * y, b.width * x, b.height * y, b.score};
     }
     Point operator()(const Point& p) const { return {p.x * x, p.y * y}; }
 };
@@ -158,13 +158,13 @@ std::vector<PixelBox> frameBoxes(std::span<const Candidate> candidates, Size fra
     return keptBoxes(boxes, settings);
 }
 
-std::vector<FaceCandidate> frameFaces(std::span<const FaceCandidate> candidates, Size frame,
-                                      const InputLayout& layout) {
+std::vector<FrameFace> frameFaces(std::span<const FaceCandidate> candidates, Size frame,
+                                  const InputLayout& layout) {
     const Scale toFrame = scaleBack(frame, layout);
-    std::vector<FaceCandidate> faces;
+    std::vector<FrameFace> faces;
     faces.reserve(candidates.size());
     for (const FaceCandidate& c : candidates) {
-        FaceCandidate face{toFrame(c.box), {}};
+        FrameFace face{toFrame(c.box), {}};
         bool allFinite = finite(face.box);
         for (std::size_t i = 0; i < face.landmarks.size(); ++i) {
             face.landmarks[i] = toFrame(c.landmarks[i]);

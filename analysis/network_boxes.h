@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/frame.h"
 #include "core/pixel_box.h"
 
 // From the raw outputs of the two detector networks to boxes in frame pixels: where a network's
@@ -21,12 +22,6 @@ struct NetSettings {
     float scoreThreshold = 0.5f;  // boxes scoring below are dropped
     float nmsThreshold = 0.3f;    // of two boxes overlapping by more IoU, the lower-scoring goes
     double minHeight = 0.0;       // boxes less tall, in frame pixels, are dropped
-};
-
-struct Size {
-    int width = 0;
-    int height = 0;
-    friend bool operator==(const Size&, const Size&) = default;
 };
 
 // Where a frame goes in a network's input: resized to `scaled` at the top-left corner of an input
@@ -46,22 +41,34 @@ InputLayout inputLayout(Size frame, double inputScale);
 // The three grids of both networks, finest first: one cell per `stride` input pixels.
 inline constexpr std::array<int, 3> strides = {8, 16, 32};
 
-// A box found in a network's input, in pixels of that input, with its score as confidence.
-using Candidate = PixelBox;
+// A box found in a network's input, in pixels of that input, with its score.
+struct Candidate {
+    double left = 0.0;
+    double top = 0.0;
+    double width = 0.0;
+    double height = 0.0;
+    float score = 0.0f;
+};
 
 struct Point {
     double x = 0.0;
     double y = 0.0;
 };
 
-// A face the face network found, in pixels of the picture it is given in: its box (score as
-// confidence) and five landmarks in the network's order, FaceLandmark.
+// A face the face network found in its input: its box and five landmarks in the network's order
+// (FaceLandmark), in pixels of that input.
 struct FaceCandidate {
+    Candidate box;
+    std::array<Point, 5> landmarks;
+};
+
+// A face candidate in pixels of the frame: its box (score as confidence) and landmarks.
+struct FrameFace {
     PixelBox box;
     std::array<Point, 5> landmarks;
 };
 
-// Where each landmark is in FaceCandidate::landmarks. Left and right as the picture shows them:
+// Where each landmark is in FaceCandidate::landmarks and FrameFace::landmarks. Left and right as the picture shows them:
 // the person's right eye is the picture's left one.
 enum FaceLandmark : std::size_t { leftEye, rightEye, noseTip, leftMouth, rightMouth };
 
@@ -114,7 +121,7 @@ std::vector<PixelBox> frameBoxes(std::span<const Candidate> candidates, Size fra
 
 // The face candidates of a network's input in frame pixels (boxes and landmarks scaled back as
 // frameBoxes scales), in their order; those with a non-finite box or landmark dropped.
-std::vector<FaceCandidate> frameFaces(std::span<const FaceCandidate> candidates, Size frame,
-                                      const InputLayout& layout);
+std::vector<FrameFace> frameFaces(std::span<const FaceCandidate> candidates, Size frame,
+                                  const InputLayout& layout);
 
 }  // namespace autoframe

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
             std::cerr << "face_candidates: " << found.error().description << "\n";
             return 1;
         }
-        for (const autoframe::FaceCandidate& face : *found) {
+        for (const autoframe::FrameFace& face : *found) {
             const autoframe::PixelBox& b = face.box;
             std::printf("%d %.2f %.2f %.2f %.2f %.4f", index, b.left, b.top, b.width, b.height,
                         double(b.confidence));

@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     const auto samples = autoframe::decodeSamples(text.str());
     if (!samples) return usage(args[0] + ": " + samples.error().description);
 
-    autoframe::Extent source, aspect;
+    autoframe::Size source, aspect;
     const auto colon = args[3].find(':');
     if (!parse(args[1], source.width) || !parse(args[2], source.height) ||
         colon == std::string::npos || !parse(args[3].substr(0, colon), aspect.width) ||

@@ -9,6 +9,13 @@ namespace autoframe {
 // the colour pixels the way the video means them.
 enum class ColorMatrix { bt601, bt709 };
 
+// A width and a height in pixels (or the two sides of a shape, as in 9:16).
+struct Size {
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const Size&, const Size&) = default;
+};
+
 // One decoded picture, upright as the video is meant to be shown, already converted to full
 // range: packed 8-bit B, G, R (OpenCV's channel order), rows top first, no padding between rows.
 struct Frame {

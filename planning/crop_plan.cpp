@@ -100,7 +100,7 @@ std::optional<double> stillPosition(const std::vector<AxisGoal>& goals) {
 }
 
 ShotPath planShot(const std::vector<Sample>& samples, std::size_t begin, std::size_t end,
-                  Extent source, CropWindow size, const CropSettings& settings) {
+                  Size source, CropWindow size, const CropSettings& settings) {
     ShotPath path;
     AxisGoals gx, gy;
     std::optional<PixelRect> previousMain;
@@ -169,7 +169,7 @@ int easeSpan(const std::vector<double>& times, double seconds) {
     return int(std::min(seconds / step, double(times.size()))) / 2 * 2 + 1;
 }
 
-std::optional<Error> checkInput(const std::vector<Sample>& samples, Extent source, Extent aspect,
+std::optional<Error> checkInput(const std::vector<Sample>& samples, Size source, Size aspect,
                                 const std::vector<double>& frameTimes) {
     auto bad = [](std::string what) { return Error{domain, 1, std::move(what)}; };
     if (source.width <= 0 || source.height <= 0) {
@@ -220,7 +220,7 @@ std::string_view cameraModeName(CameraMode mode) {
     return mode == CameraMode::follow ? "follow" : "still";
 }
 
-CropWindow windowSize(Extent source, Extent aspect) {
+CropWindow windowSize(Size source, Size aspect) {
     const double picture = double(source.width) / source.height;
     const double target = double(aspect.width) / aspect.height;
     if (target < picture) {
@@ -229,7 +229,7 @@ CropWindow windowSize(Extent source, Extent aspect) {
     return {0, 0, source.width, evenSide(source.width / target, source.height)};
 }
 
-Expected<CropPlan> planCrop(const std::vector<Sample>& samples, Extent source, Extent aspect,
+Expected<CropPlan> planCrop(const std::vector<Sample>& samples, Size source, Size aspect,
                             const std::vector<double>& frameTimes, const CropSettings& settings) {
     if (auto error = checkInput(samples, source, aspect, frameTimes)) {
         return std::unexpected(std::move(*error));

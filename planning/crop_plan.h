@@ -5,17 +5,11 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/frame.h"
 #include "planning/crop_settings.h"
 #include "results/records.h"
 
 namespace autoframe {
-
-// A size in pixels (the upright source picture), or the two sides of an aspect ratio (9:16).
-struct Extent {
-    int width = 0;
-    int height = 0;
-    friend bool operator==(const Extent&, const Extent&) = default;
-};
 
 // A crop window in source pixels, origin at the top-left corner; always inside the picture.
 struct CropWindow {
@@ -57,14 +51,14 @@ struct CropPlan {
 // The window's size for a target shape on a source: the source's full height for a narrower
 // target, its full width for a wider one, the other side the nearest even number of pixels to
 // the exact ratio (607.5 -> 608 for 9:16 of 1080), never more than the source's side.
-CropWindow windowSize(Extent source, Extent aspect);
+CropWindow windowSize(Size source, Size aspect);
 
 // Plans one crop window per output frame from the helper's samples of the same video (times on
 // the same timeline as `frameTimes`). The samples' times and the frame times must each be finite
 // and never decrease; sizes and aspect sides must be positive. The window jumps only at a shot
 // boundary, the first sample whose scene score marks a cut: as the cut itself lies somewhere
 // after the sample before, frames between the two keep the earlier shot's window.
-Expected<CropPlan> planCrop(const std::vector<Sample>& samples, Extent source, Extent aspect,
+Expected<CropPlan> planCrop(const std::vector<Sample>& samples, Size source, Size aspect,
                             const std::vector<double>& frameTimes,
                             const CropSettings& settings = {});
 

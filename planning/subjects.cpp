@@ -5,7 +5,7 @@
 namespace autoframe {
 namespace {
 
-PixelRect inPixels(const Observation& box, Extent source) {
+PixelRect inPixels(const Observation& box, Size source) {
     return {box.x() * source.width, box.y() * source.height,
             (box.x() + box.width()) * source.width, (box.y() + box.height()) * source.height};
 }
@@ -79,7 +79,7 @@ bool samePerson(const PixelRect& a, const PixelRect& b) {
     return intersectionOverUnion(a, b) >= samePersonOverlap;
 }
 
-std::vector<Subject> subjectsOf(const Sample& sample, Extent source, const CropSettings& settings) {
+std::vector<Subject> subjectsOf(const Sample& sample, Size source, const CropSettings& settings) {
     std::vector<Subject> subjects;
     for (const auto& face : sample.faces()) {
         if (face.confidence() < settings.minFaceConfidence) continue;

@@ -32,7 +32,7 @@ bool samePerson(const PixelRect& a, const PixelRect& b);
 
 // The subjects of one sample, heaviest first. Boxes below the settings' confidences are left out,
 // and so is a body holding the centre of a face that is kept (the face stands for that person).
-std::vector<Subject> subjectsOf(const Sample& sample, Extent source, const CropSettings& settings);
+std::vector<Subject> subjectsOf(const Sample& sample, Size source, const CropSettings& settings);
 
 // What one sample asks of the window: keep `region`, and centre it if possible.
 struct Focus {

@@ -44,14 +44,14 @@ TEST(ScoreNeeded, IsTheLargeScoreWhenBothHeightsAreEqual) {
     EXPECT_EQ(scoreNeeded(50.1, step), 0.8f);
 }
 
-FaceCandidate face(double height, float score) {
+FrameFace face(double height, float score) {
     return {{10.0, 20.0, height * 0.8, height, score}, {}};
 }
 
 TEST(ConfidentFaces, KeepsTheFacesScoringWhatTheirHeightNeedsInOrder) {
     struct Case {
         const char* name;
-        std::vector<FaceCandidate> candidates;
+        std::vector<FrameFace> candidates;
         std::vector<float> keptScores;  // of the boxes kept, in order
     };
     const Case cases[] = {
@@ -74,7 +74,7 @@ TEST(ConfidentFaces, KeepsTheFacesScoringWhatTheirHeightNeedsInOrder) {
 }
 
 TEST(ConfidentFaces, KeepsTheBoxAsFound) {
-    const FaceCandidate found{{12.5, -3.0, 40.0, 50.0, 0.95f}, {}};
+    const FrameFace found{{12.5, -3.0, 40.0, 50.0, 0.95f}, {}};
     const std::vector<PixelBox> kept = confidentFaces(std::span(&found, 1), threshold);
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].left, 12.5);
@@ -151,7 +151,7 @@ TEST(FoundAgain, NeedsAFaceOverlappingItInTheCropScoringEnough) {
     const LookCrop crop = lookCrop(face, look);
     struct Case {
         const char* name;
-        std::vector<FaceCandidate> inCrop;
+        std::vector<FrameFace> inCrop;
         bool expected;
     };
     const Case cases[] = {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
 #include "analysis/network_boxes.h"
@@ -11,13 +12,18 @@
 namespace autoframe {
 namespace {
 
-void expectBox(const Candidate& c, double left, double top, double width, double height,
-               float score) {
+// A box in a network's input (with its score) or in the frame (with its confidence).
+template <class Box>
+void expectBox(const Box& c, double left, double top, double width, double height, float score) {
     EXPECT_DOUBLE_EQ(c.left, left);
     EXPECT_DOUBLE_EQ(c.top, top);
     EXPECT_DOUBLE_EQ(c.width, width);
     EXPECT_DOUBLE_EQ(c.height, height);
-    EXPECT_EQ(c.confidence, score);
+    if constexpr (std::is_same_v<Box, Candidate>) {
+        EXPECT_EQ(c.score, score);
+    } else {
+        EXPECT_EQ(c.confidence, score);
+    }
 }
 
 TEST(InputLayout, ScalesThenPadsToMultiplesOf32) {
@@ -263,7 +269,7 @@ TEST(FrameFaces, ScaleBoxesAndLandmarksBackAndDropNonFinite) {
         {{0, 0, 10, 10, 0.9f}, {{{1, 1}, {nan, 2}, {3, 3}, {4, 4}, {5, 5}}}},
         {{60, 10, 3, 4, 0.6f}, {{{60, 10}, {61, 10}, {61, 11}, {60, 12}, {62, 12}}}},
     };
-    const std::vector<FaceCandidate> faces = frameFaces(candidates, {300, 100}, layout);
+    const std::vector<FrameFace> faces = frameFaces(candidates, {300, 100}, layout);
     ASSERT_EQ(faces.size(), 2u);
     expectBox(faces[0].box, 20, 10, 10, 20, 0.7f);
     const Point expected[] = {{22, 14}, {28, 14}, {24, 18}, {22, 24}, {28, 24}};

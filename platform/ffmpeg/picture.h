@@ -26,11 +26,6 @@ Orientation orientationOf(const std::int32_t* displayMatrix);
 
 // Width and height of the upright picture: the stored size widened by the sample aspect ratio,
 // turned by the orientation, then shrunk (never enlarged) to fit within maxSide x maxSide.
-struct Size {
-    int width = 0;
-    int height = 0;
-    bool operator==(const Size&) const = default;
-};
 Size uprightSize(int storedWidth, int storedHeight, AVRational sampleAspect, Orientation orientation,
                  int maxSide);
 

@@ -139,7 +139,7 @@ public:
         if (!faces) return std::unexpected(std::move(faces.error()));
         std::vector<PixelBox> boxes;
         boxes.reserve(faces->size());
-        for (const FaceCandidate& face : *faces) boxes.push_back(face.box);
+        for (const FrameFace& face : *faces) boxes.push_back(face.box);
         boxes = keptBoxes(boxes, settings());
 
         const std::vector<Review> reviews =
@@ -159,11 +159,11 @@ public:
 
     // The faces scoring at least `threshold` on the frame resized by inputScale, in frame pixels
     // with their landmarks, before suppression.
-    Expected<std::vector<FaceCandidate>> candidates(const Frame& frame, float threshold,
+    Expected<std::vector<FrameFace>> candidates(const Frame& frame, float threshold,
                                                     double inputScale) {
         auto layout = run(frame, inputScale);
         if (!layout) return std::unexpected(std::move(layout.error()));
-        if (!*layout) return std::vector<FaceCandidate>{};
+        if (!*layout) return std::vector<FrameFace>{};
         std::array<YuNetLevel, 3> levels;
         for (std::size_t level = 0; level < levels.size(); ++level) {
             std::array<Expected<std::span<const float>>, 4> read = {
@@ -276,7 +276,7 @@ public:
                             const onnx::Threads& threads)
         : faces_(model, settings, {}, threads), settings_(settings) {}
 
-    Expected<std::vector<FaceCandidate>> find(const Frame& frame) override {
+    Expected<std::vector<FrameFace>> find(const Frame& frame) override {
         return faces_.candidates(frame, settings_.scoreThreshold, settings_.inputScale);
     }
 

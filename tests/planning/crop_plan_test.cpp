@@ -8,8 +8,8 @@
 namespace autoframe {
 namespace {
 
-constexpr Extent hd{1920, 1080};
-constexpr Extent portrait{9, 16};
+constexpr Size hd{1920, 1080};
+constexpr Size portrait{9, 16};
 
 // A face of `width` x `width` pixels whose left edge is at `left` (pixels of a 1920 x 1080
 // picture), vertically centred.
@@ -39,7 +39,7 @@ std::vector<double> frames(double seconds, double rate = 30) {
     return out;
 }
 
-bool inside(const CropWindow& w, Extent source) {
+bool inside(const CropWindow& w, Size source) {
     return w.x >= 0 && w.y >= 0 && w.x + w.width <= source.width &&
            w.y + w.height <= source.height;
 }
@@ -59,7 +59,7 @@ int reversals(const std::vector<PlannedFrame>& f, std::size_t from, std::size_t 
 TEST(WindowSize, FullSideOfTheSourceTheOtherEvenAndNeverLarger) {
     struct Case {
         const char* name;
-        Extent source, aspect;
+        Size source, aspect;
         CropWindow window;
     };
     const Case cases[] = {
@@ -244,7 +244,7 @@ TEST(PlanCrop, RefusesInputItCannotPlan) {
     struct Case {
         const char* name;
         std::vector<Sample> samples;
-        Extent source, aspect;
+        Size source, aspect;
         std::vector<double> frameTimes;
         std::string message;
     };

@@ -6,7 +6,7 @@ namespace autoframe {
 namespace {
 
 // Boxes on a 1024 x 512 picture, given in pixels for reading ease (and exact as fractions).
-constexpr Extent picture{1024, 512};
+constexpr Size picture{1024, 512};
 Observation box(double left, double top, double width, double height, double confidence) {
     return {left / 1024, top / 512, width / 1024, height / 512, confidence};
 }
