@@ -1,10 +1,11 @@
 #include "driver/command_line.h"
-#include "core/error_codes.h"
 
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
+
+#include "core/error_codes.h"
 
 namespace autoframe {
 namespace {

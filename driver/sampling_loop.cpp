@@ -1,5 +1,4 @@
 #include "driver/sampling_loop.h"
-#include "core/error_codes.h"
 
 #include <optional>
 #include <string>
@@ -7,6 +6,7 @@
 
 #include "analysis/detection.h"
 #include "analysis/signature.h"
+#include "core/error_codes.h"
 #include "core/number_text.h"
 
 namespace autoframe {

@@ -1,6 +1,6 @@
 #include "driver/schedule.h"
-#include "core/error_codes.h"
 
+#include "core/error_codes.h"
 #include "core/number_text.h"
 
 namespace autoframe {

@@ -1,10 +1,10 @@
 #include "results/json.h"
-#include "core/error_codes.h"
 
 #include <cmath>
 #include <cstddef>
 #include <string_view>
 
+#include "core/error_codes.h"
 #include "core/number_text.h"
 
 namespace autoframe {

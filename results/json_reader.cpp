@@ -1,5 +1,4 @@
 #include "results/json_reader.h"
-#include "core/error_codes.h"
 
 #include <array>
 #include <charconv>
@@ -8,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <utility>
+
+#include "core/error_codes.h"
 
 namespace autoframe {
 namespace {

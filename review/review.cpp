@@ -1,5 +1,4 @@
 #include "review/review.h"
-#include "core/error_codes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "core/error_codes.h"
 #include "core/text.h"
 #include "results/json_reader.h"
 #include "review/thumbnail.h"

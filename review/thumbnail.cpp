@@ -1,5 +1,4 @@
 #include "review/thumbnail.h"
-#include "core/error_codes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,6 +6,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+
+#include "core/error_codes.h"
 
 namespace autoframe::review {
 

@@ -1,5 +1,4 @@
 #include "platform/onnx/detectors.h"
-#include "core/error_codes.h"
 
 #include <array>
 #include <optional>
@@ -10,6 +9,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "core/error_codes.h"
 #include "platform/onnx/models.h"
 #include "platform/onnx/runtime.h"
 
