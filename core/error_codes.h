@@ -50,6 +50,15 @@ enum class ReviewCode : std::int64_t {
 };
 constexpr const char* domainOf(ReviewCode) { return "AutoFramingReview"; }
 
+// Reframing a video.
+enum class ReframeCode : std::int64_t {
+    usage = 1,        // the command line
+    cannotRead = 2,   // a samples file
+    cannotWrite = 3,  // the crop path file
+    cannotPlan = 4,   // the video or its samples give no plan
+};
+constexpr const char* domainOf(ReframeCode) { return "AutoFramingReframe"; }
+
 template <class Code>
 Error errorOf(Code code, std::string description) {
     return Error{domainOf(code), static_cast<std::int64_t>(code), std::move(description)};
