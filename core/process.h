@@ -14,6 +14,8 @@ public:
     // Each hands the whole block to the stream before returning.
     virtual void writeStandardOutput(std::string_view bytes) = 0;
     virtual void writeStandardError(std::string_view bytes) = 0;
+    // Standard error is a terminal a person watches (not a file or a pipe).
+    virtual bool standardErrorIsTerminal() const = 0;
 };
 
 }  // namespace autoframe

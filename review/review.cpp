@@ -1,67 +1,26 @@
 #include "review/review.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <numeric>
-
-#include <fcntl.h>
-#include <unistd.h>
+#include <limits>
 
 #include "core/error_codes.h"
 #include "core/text.h"
+#include "results/files.h"
 #include "results/json_reader.h"
 #include "review/thumbnail.h"
 
 namespace autoframe::review {
 namespace {
 
-// The whole file; a pipe is read to its end (the samples may come from the helper directly).
 Expected<std::string> readWhole(const std::string& path) {
-    const auto cannot = [&] {
-        return fail(ReviewCode::cannotRead, "cannot read " + quoted(path) + ": " + std::strerror(errno));
-    };
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return cannot();
-    std::string bytes;
-    char buffer[65536];
-    while (true) {
-        const ssize_t n = ::read(descriptor, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            auto error = cannot();
-            ::close(descriptor);
-            return error;
-        }
-        bytes.append(buffer, std::size_t(n));
-    }
-    ::close(descriptor);
-    return bytes;
+    auto bytes = readWholeFile(path);
+    if (!bytes) return fail(ReviewCode::cannotRead, bytes.error());
+    return std::move(*bytes);
 }
 
-// Writes a file beside `path` and renames it into place, so that `path` is whole or untouched.
 Expected<void> writeWhole(const std::string& path, const std::string& bytes) {
-    const std::string partial = path + ".partial-" + std::to_string(::getpid());
-    std::FILE* file = std::fopen(partial.c_str(), "wb");
-    if (!file) return fail(ReviewCode::cannotWrite, "cannot write " + quoted(path) + ": " + std::strerror(errno));
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    const int closeErrno = errno;
-    if (!written || !closed) {
-        std::remove(partial.c_str());
-        return fail(ReviewCode::cannotWrite,
-                    "cannot write " + quoted(path) + ": " +
-                        std::strerror(!written ? writeErrno : closeErrno));
-    }
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        const int renameErrno = errno;
-        std::remove(partial.c_str());
-        return fail(ReviewCode::cannotWrite, "cannot write " + quoted(path) + ": " + std::strerror(renameErrno));
-    }
+    auto written = writeWholeFile(path, bytes);
+    if (!written) return fail(ReviewCode::cannotWrite, written.error());
     return {};
 }
 

@@ -72,6 +72,7 @@ public:
     std::vector<std::string> arguments() const override { return arguments_; }
     void writeStandardOutput(std::string_view bytes) override { out.emplace_back(bytes); }
     void writeStandardError(std::string_view bytes) override { err.emplace_back(bytes); }
+    bool standardErrorIsTerminal() const override { return false; }
 
     std::vector<std::string> out;  // one entry per write
     std::vector<std::string> err;

@@ -29,4 +29,6 @@ void PosixProcess::writeStandardOutput(std::string_view bytes) { writeAll(STDOUT
 
 void PosixProcess::writeStandardError(std::string_view bytes) { writeAll(STDERR_FILENO, bytes); }
 
+bool PosixProcess::standardErrorIsTerminal() const { return ::isatty(STDERR_FILENO) == 1; }
+
 }  // namespace autoframe

@@ -11,6 +11,7 @@ public:
     std::vector<std::string> arguments() const override;
     void writeStandardOutput(std::string_view bytes) override;
     void writeStandardError(std::string_view bytes) override;
+    bool standardErrorIsTerminal() const override;
 
 private:
     int argc_;
