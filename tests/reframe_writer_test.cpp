@@ -466,9 +466,11 @@ TEST(RenderReframe, AudioCopiedWhereMp4HoldsItElseEncodedAsAac) {
         std::string audio;  // the ffmpeg command's audio encoding
         AudioHandling expected;
         std::string codec;  // in the output
+        bool samePackets = true;  // false: the same frames, their ADTS headers dropped as MP4 wants
     };
     const Case cases[] = {
         {"AAC in MP4", "audio-aac.mp4", "-c:a aac -b:a 96k", AudioHandling::copied, "aac"},
+        {"AAC in MPEG-TS", "audio-aac.ts", "-c:a aac -b:a 96k", AudioHandling::copied, "aac", false},
         {"MP3 in MKV", "audio-mp3.mkv", "-c:a libmp3lame -b:a 96k", AudioHandling::copied, "mp3"},
         {"Opus in MKV", "audio-opus.mkv", "-c:a libopus -b:a 64k", AudioHandling::copied, "opus"},
         {"PCM in MOV", "audio-pcm.mov", "-c:a pcm_s16le", AudioHandling::encodedAsAac, "aac"},
@@ -487,7 +489,7 @@ TEST(RenderReframe, AudioCopiedWhereMp4HoldsItElseEncodedAsAac) {
         EXPECT_EQ(rendered->audio, c.expected);
         EXPECT_EQ(probed(output, "a", "codec_name"), c.codec);
         EXPECT_EQ(probed(output, "v", "codec_name"), "h264");
-        if (c.expected == AudioHandling::copied) {
+        if (c.expected == AudioHandling::copied && c.samePackets) {
             const std::string md5 = audioPacketsMd5(output);
             EXPECT_FALSE(md5.empty());
             EXPECT_EQ(md5, audioPacketsMd5(input));
