@@ -33,7 +33,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double width = source->uprightWidth, height = source->uprightHeight;
-    const auto wave = [](double seconds) { return std::sin(2 * std::numbers::pi * seconds / 10.0); };
+    const auto wave = [](double seconds) {
+        return std::sin(2 * std::numbers::pi * seconds / 10.0);
+    };
 
     RenderRequest request;
     request.input = argv[1];
@@ -41,7 +43,9 @@ int main(int argc, char** argv) {
     request.expectedFrames = source->seconds.size();
     if (mode == "fixed") {
         request.size = {608, 1080};
-        request.window = [](std::size_t, double) -> Expected<CropWindow> { return CropWindow{656, 0, 608, 1080}; };
+        request.window = [](std::size_t, double) -> Expected<CropWindow> {
+            return CropWindow{656, 0, 608, 1080};
+        };
     } else if (mode == "pan") {
         request.size = {608, 1080};
         request.window = [&](std::size_t, double t) -> Expected<CropWindow> {

@@ -19,10 +19,10 @@ struct NamedTurn {
 
 // The eight quarter turns, mirrored or not.
 const NamedTurn allTurns[] = {
-    {"upright", {1, 0, 0, 1}},         {"turned right", {0, 1, -1, 0}},
-    {"upside down", {-1, 0, 0, -1}},   {"turned left", {0, -1, 1, 0}},
-    {"mirrored", {-1, 0, 0, 1}},       {"flipped", {1, 0, 0, -1}},
-    {"transposed", {0, 1, 1, 0}},      {"anti-transposed", {0, -1, -1, 0}},
+    {"upright", {1, 0, 0, 1}},       {"turned right", {0, 1, -1, 0}},
+    {"upside down", {-1, 0, 0, -1}}, {"turned left", {0, -1, 1, 0}},
+    {"mirrored", {-1, 0, 0, 1}},     {"flipped", {1, 0, 0, -1}},
+    {"transposed", {0, 1, 1, 0}},    {"anti-transposed", {0, -1, -1, 0}},
 };
 
 TEST(StoredFractions, WindowOnAStoredPictureOf200x100) {
@@ -121,9 +121,9 @@ TEST(OutputSizeFor, EvenSidesNeverLargerThanTheWindow) {
         EvenSize expected;
     };
     const Case cases[] = {
-        {608, 1080, {608, 1080}},      {607.9, 1079.5, {606, 1078}}, {609, 1081, {608, 1080}},
-        {2.5, 3.9, {2, 2}},            {1, 0.5, {2, 2}},
-        {std::numeric_limits<double>::quiet_NaN(), 10, {2, 10}},
+        {608, 1080, {608, 1080}}, {607.9, 1079.5, {606, 1078}},
+        {609, 1081, {608, 1080}}, {2.5, 3.9, {2, 2}},
+        {1, 0.5, {2, 2}},         {std::numeric_limits<double>::quiet_NaN(), 10, {2, 10}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));

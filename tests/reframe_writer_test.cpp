@@ -37,11 +37,10 @@ std::string quote(const std::string& text) { return "'" + text + "'"; }
 
 // 10 s at 25 frames per second, 160x96 gray, lossless: frame n shows n in binary.
 std::string patternMaster() {
-    return makeFixture(
-        "pattern.mkv",
-        "-f lavfi -i \"color=black:s=160x96:r=25:d=10,format=gray,"
-        "geq=lum='if(lt(Y,24)*lt(X,24),255,if(gte(Y,24)*lt(Y,72),"
-        "255*mod(floor(N/pow(2,7-floor(X/20))),2),0))'\" -c:v ffv1");
+    return makeFixture("pattern.mkv",
+                       "-f lavfi -i \"color=black:s=160x96:r=25:d=10,format=gray,"
+                       "geq=lum='if(lt(Y,24)*lt(X,24),255,if(gte(Y,24)*lt(Y,72),"
+                       "255*mod(floor(N/pow(2,7-floor(X/20))),2),0))'\" -c:v ffv1");
 }
 
 std::string fromPattern(const std::string& name, const std::string& encoding,
@@ -58,7 +57,8 @@ std::string outputOf(const std::string& command) {
     std::string out;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
-        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
         ::pclose(pipe);
     }
     return out;
@@ -75,19 +75,21 @@ std::vector<double> numbersIn(const std::string& text) {
 
 // The presentation time of every video frame as ffprobe decodes them.
 std::vector<double> probedFrameTimes(const std::string& path) {
-    return numbersIn(outputOf("ffprobe -v error -select_streams v:0 -show_entries "
-                              "frame=best_effort_timestamp_time -of csv=p=0 " + quote(path)));
+    return numbersIn(
+        outputOf("ffprobe -v error -select_streams v:0 -show_entries "
+                 "frame=best_effort_timestamp_time -of csv=p=0 " +
+                 quote(path)));
 }
 
 double probedDuration(const std::string& path) {
-    const auto numbers =
-        numbersIn(outputOf("ffprobe -v error -show_entries format=duration -of csv=p=0 " + quote(path)));
+    const auto numbers = numbersIn(
+        outputOf("ffprobe -v error -show_entries format=duration -of csv=p=0 " + quote(path)));
     return numbers.empty() ? -1.0 : numbers.front();
 }
 
 std::string probed(const std::string& path, const std::string& stream, const std::string& entry) {
-    std::string text = outputOf("ffprobe -v error -select_streams " + stream + " -show_entries stream=" +
-                                entry + " -of csv=p=0 " + quote(path));
+    std::string text = outputOf("ffprobe -v error -select_streams " + stream +
+                                " -show_entries stream=" + entry + " -of csv=p=0 " + quote(path));
     while (!text.empty() && (text.back() == '\n' || text.back() == ',')) text.pop_back();
     return text;
 }
@@ -134,27 +136,28 @@ std::vector<std::uint8_t> readBytes(const std::string& path) {
 
 // Writes a display matrix into the video track header of an MP4 file, as phones do.
 testing::FixtureFinish withDisplayMatrix(int a, int b, int c, int d) {
-    return {"display matrix " + std::to_string(a) + " " + std::to_string(b) + " " +
-                std::to_string(c) + " " + std::to_string(d),
-            [=](const std::string& file) {
-                auto bytes = readBytes(file);
-                const std::string tag = "tkhd";
-                const auto found = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end());
-                if (found == bytes.end()) return false;
-                const std::size_t type = std::size_t(found - bytes.begin());
-                const std::size_t matrix = type + (bytes[type + 4] == 1 ? 52 : 44);
-                if (matrix + 36 > bytes.size()) return false;
-                const int values[4][2] = {{0, a}, {1, b}, {3, c}, {4, d}};
-                for (const auto& [index, value] : values) {
-                    const auto u = std::uint32_t(value * 65536);
-                    for (int i = 0; i < 4; ++i) {
-                        bytes[matrix + std::size_t(index) * 4 + i] = std::uint8_t(u >> (24 - 8 * i));
-                    }
+    return {
+        "display matrix " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) +
+            " " + std::to_string(d),
+        [=](const std::string& file) {
+            auto bytes = readBytes(file);
+            const std::string tag = "tkhd";
+            const auto found = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end());
+            if (found == bytes.end()) return false;
+            const std::size_t type = std::size_t(found - bytes.begin());
+            const std::size_t matrix = type + (bytes[type + 4] == 1 ? 52 : 44);
+            if (matrix + 36 > bytes.size()) return false;
+            const int values[4][2] = {{0, a}, {1, b}, {3, c}, {4, d}};
+            for (const auto& [index, value] : values) {
+                const auto u = std::uint32_t(value * 65536);
+                for (int i = 0; i < 4; ++i) {
+                    bytes[matrix + std::size_t(index) * 4 + i] = std::uint8_t(u >> (24 - 8 * i));
                 }
-                std::ofstream out(file, std::ios::binary | std::ios::trunc);
-                out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-                return bool(out);
-            }};
+            }
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+            return bool(out);
+        }};
 }
 
 // A fresh folder of this test process for outputs.
@@ -167,7 +170,8 @@ std::string outputFolder(const std::string& name) {
 
 std::vector<std::string> filesIn(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -205,26 +209,33 @@ std::vector<double> evenTimes(int frames, double fps, double gapAfter = 1e9, dou
 
 // 0.48 s (twelve frames) missing after frame 25: a variable frame rate.
 std::string withGap(const std::string& name, const std::string& encoding) {
-    return fromPattern(name, "-frames:v 50 -vf \"setpts=PTS+gte(N\\,25)*0.48/TB\" -vsync passthrough " + encoding);
+    return fromPattern(
+        name, "-frames:v 50 -vf \"setpts=PTS+gte(N\\,25)*0.48/TB\" -vsync passthrough " + encoding);
 }
 
 std::vector<TimedClip> timedClips() {
     return {
-        {"H.264 in MP4 with B-frames", [] { return fromPattern("times-h264.mp4", "-t 2 " + x264 + " -bf 3"); },
+        {"H.264 in MP4 with B-frames",
+         [] { return fromPattern("times-h264.mp4", "-t 2 " + x264 + " -bf 3"); }, evenTimes(50, 25),
+         true},
+        {"H.264 in MKV", [] { return fromPattern("times-h264.mkv", "-t 2 " + x264); },
          evenTimes(50, 25), true},
-        {"H.264 in MKV", [] { return fromPattern("times-h264.mkv", "-t 2 " + x264); }, evenTimes(50, 25), true},
         {"H.264 in MPEG-TS, starting at 1.4 s",
-         [] { return fromPattern("times-h264.ts", "-t 2 " + x264 + " -bf 2"); }, evenTimes(50, 25), false},
-        {"MPEG-4 Part 2 in AVI", [] { return fromPattern("times-mpeg4.avi", "-t 2 -c:v mpeg4 -q:v 3"); },
-         evenTimes(50, 25), false},
+         [] { return fromPattern("times-h264.ts", "-t 2 " + x264 + " -bf 2"); }, evenTimes(50, 25),
+         false},
+        {"MPEG-4 Part 2 in AVI",
+         [] { return fromPattern("times-mpeg4.avi", "-t 2 -c:v mpeg4 -q:v 3"); }, evenTimes(50, 25),
+         false},
         {"variable rate H.264 in MP4", [] { return withGap("times-gap.mp4", x264 + " -bf 3"); },
          evenTimes(50, 25, 25, 0.48), true},
-        {"variable rate in MKV", [] { return withGap("times-gap.mkv", x264); }, evenTimes(50, 25, 25, 0.48),
-         true},
-        {"shown turned", [] {
+        {"variable rate in MKV", [] { return withGap("times-gap.mkv", x264); },
+         evenTimes(50, 25, 25, 0.48), true},
+        {"shown turned",
+         [] {
              return fromPattern("times-turned.mp4", "-t 2 -vf transpose=cclock " + x264,
                                 withDisplayMatrix(0, 1, -1, 0));
-         }, evenTimes(50, 25), true},
+         },
+         evenTimes(50, 25), true},
         {"wide pixels", [] { return fromPattern("times-sar.mp4", "-t 2 -vf setsar=2 " + x264); },
          evenTimes(50, 25), true, 320, 96},
     };
@@ -291,8 +302,8 @@ TEST(FrameTimes, RefusesWhatTheFrameSourceRefuses) {
 
 // A 2 s clip of the pattern as H.264 in MP4 with B-frames and a 440 Hz AAC track.
 std::string patternWithAac() {
-    return fromPattern("render-aac.mp4", "-f lavfi -i sine=f=440:d=2 -t 2 -map 0:v -map 1:a " + x264 +
-                                             " -bf 3 -c:a aac -b:a 96k");
+    return fromPattern("render-aac.mp4", "-f lavfi -i sine=f=440:d=2 -t 2 -map 0:v -map 1:a " +
+                                             x264 + " -bf 3 -c:a aac -b:a 96k");
 }
 
 // The band of the pattern, whole: output frame i must show number i.
@@ -306,8 +317,10 @@ TEST(RenderReframe, EveryFrameInItsTimeAndDurationKept) {
     const Case cases[] = {
         {"H.264 in MP4 with B-frames and audio", patternWithAac},
         {"variable rate in MKV", [] { return withGap("render-gap.mkv", x264); }},
-        {"MPEG-TS starting at 1.4 s", [] { return fromPattern("render.ts", "-t 2 " + x264 + " -bf 2"); }},
-        {"MPEG-4 Part 2 in AVI", [] { return fromPattern("render-mpeg4.avi", "-t 2 -c:v mpeg4 -q:v 3"); }},
+        {"MPEG-TS starting at 1.4 s",
+         [] { return fromPattern("render.ts", "-t 2 " + x264 + " -bf 2"); }},
+        {"MPEG-4 Part 2 in AVI",
+         [] { return fromPattern("render-mpeg4.avi", "-t 2 -c:v mpeg4 -q:v 3"); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -317,10 +330,11 @@ TEST(RenderReframe, EveryFrameInItsTimeAndDurationKept) {
         ASSERT_TRUE(source) << source.error().description;
         const std::string output = outputFolder("render-times") + "/out.mp4";
         std::vector<std::pair<std::size_t, double>> asked;
-        auto r = request(input, output, {160, 48}, [&](std::size_t index, double seconds) -> Expected<CropWindow> {
-            asked.emplace_back(index, seconds);
-            return band;
-        });
+        auto r = request(input, output, {160, 48},
+                         [&](std::size_t index, double seconds) -> Expected<CropWindow> {
+                             asked.emplace_back(index, seconds);
+                             return band;
+                         });
         const auto rendered = renderReframe(r);
         ASSERT_TRUE(rendered) << rendered.error().description;
         EXPECT_EQ(rendered->frames, source->seconds.size());
@@ -369,13 +383,26 @@ const std::vector<WindowCase>& windowCases() {
     static const std::vector<WindowCase> cases = {
         {"the marker at its own size", {0, 0, 24, 24}, {24, 24}, {{0.5, 0.5, true}}},
         {"a black corner", {136, 72, 24, 24}, {24, 24}, {{0.5, 0.5, false}}},
-        {"the marker's corner, halved", {0, 0, 48, 48}, {24, 24},
+        {"the marker's corner, halved",
+         {0, 0, 48, 48},
+         {24, 24},
          {{0.2, 0.2, true}, {0.8, 0.2, false}, {0.2, 0.8, false}, {0.8, 0.8, false}}},
-        {"the marker's right edge in the middle", {12, 0, 24, 24}, {24, 24},
+        {"the marker's right edge in the middle",
+         {12, 0, 24, 24},
+         {24, 24},
          {{0.2, 0.5, true}, {0.8, 0.5, false}}},
-        {"a fractional corner rounds to the marker", {0.7, 0.6, 24, 24}, {24, 24}, {{0.5, 0.5, true}}},
-        {"past the top-left corner, moved inside", {-30, -30, 24, 24}, {24, 24}, {{0.5, 0.5, true}}},
-        {"past the bottom-right corner, moved inside", {150, 90, 24, 24}, {24, 24}, {{0.5, 0.5, false}}},
+        {"a fractional corner rounds to the marker",
+         {0.7, 0.6, 24, 24},
+         {24, 24},
+         {{0.5, 0.5, true}}},
+        {"past the top-left corner, moved inside",
+         {-30, -30, 24, 24},
+         {24, 24},
+         {{0.5, 0.5, true}}},
+        {"past the bottom-right corner, moved inside",
+         {150, 90, 24, 24},
+         {24, 24},
+         {{0.5, 0.5, false}}},
     };
     return cases;
 }
@@ -400,18 +427,26 @@ TEST(RenderReframe, CutsTheWindowOfTheUprightPicture) {
     const Source sources[] = {
         {"upright", [] { return fromPattern("window.mp4", "-t 0.4 " + x264); }},
         {"stored turned left, shown turned right",
-         [] { return fromPattern("window-turned.mp4", "-t 0.4 -vf transpose=cclock " + x264,
-                                 withDisplayMatrix(0, 1, -1, 0)); }},
+         [] {
+             return fromPattern("window-turned.mp4", "-t 0.4 -vf transpose=cclock " + x264,
+                                withDisplayMatrix(0, 1, -1, 0));
+         }},
         {"stored upside down, shown turned back",
-         [] { return fromPattern("window-flipped.mp4", "-t 0.4 -vf hflip,vflip " + x264,
-                                 withDisplayMatrix(-1, 0, 0, -1)); }},
+         [] {
+             return fromPattern("window-flipped.mp4", "-t 0.4 -vf hflip,vflip " + x264,
+                                withDisplayMatrix(-1, 0, 0, -1));
+         }},
         {"stored mirrored, shown mirrored back",
-         [] { return fromPattern("window-mirrored.mp4", "-t 0.4 -vf hflip " + x264,
-                                 withDisplayMatrix(-1, 0, 0, 1)); }},
+         [] {
+             return fromPattern("window-mirrored.mp4", "-t 0.4 -vf hflip " + x264,
+                                withDisplayMatrix(-1, 0, 0, 1));
+         }},
         {"stored at half width with pixels twice as wide",
          [] { return fromPattern("window-sar.mp4", "-t 0.4 -vf scale=80:96,setsar=2 " + x264); }},
-        {"not 4:2:0 (RGB)", [] { return fromPattern("window-rgb.mkv", "-t 0.4 -pix_fmt rgb24 -c:v ffv1"); }},
-        {"4:2:2 at 10 bits", [] { return fromPattern("window-422.mkv", "-t 0.4 -pix_fmt yuv422p10le -c:v ffv1"); }},
+        {"not 4:2:0 (RGB)",
+         [] { return fromPattern("window-rgb.mkv", "-t 0.4 -pix_fmt rgb24 -c:v ffv1"); }},
+        {"4:2:2 at 10 bits",
+         [] { return fromPattern("window-422.mkv", "-t 0.4 -pix_fmt yuv422p10le -c:v ffv1"); }},
     };
     for (const Source& s : sources) {
         SCOPED_TRACE(s.name);
@@ -420,7 +455,8 @@ TEST(RenderReframe, CutsTheWindowOfTheUprightPicture) {
         for (const WindowCase& c : windowCases()) {
             SCOPED_TRACE(c.name);
             const std::string output = outputFolder("render-window") + "/out.mp4";
-            const auto rendered = renderReframe(request(input, output, c.size, fixedWindow(c.window)));
+            const auto rendered =
+                renderReframe(request(input, output, c.size, fixedWindow(c.window)));
             ASSERT_TRUE(rendered) << rendered.error().description;
             const auto frames = decodedFrames(output);
             ASSERT_EQ(frames.size(), 10u);
@@ -465,23 +501,25 @@ TEST(RenderReframe, AudioCopiedWhereMp4HoldsItElseEncodedAsAac) {
         std::string file;
         std::string audio;  // the ffmpeg command's audio encoding
         AudioHandling expected;
-        std::string codec;  // in the output
+        std::string codec;        // in the output
         bool samePackets = true;  // false: the same frames, their ADTS headers dropped as MP4 wants
     };
     const Case cases[] = {
         {"AAC in MP4", "audio-aac.mp4", "-c:a aac -b:a 96k", AudioHandling::copied, "aac"},
-        {"AAC in MPEG-TS", "audio-aac.ts", "-c:a aac -b:a 96k", AudioHandling::copied, "aac", false},
+        {"AAC in MPEG-TS", "audio-aac.ts", "-c:a aac -b:a 96k", AudioHandling::copied, "aac",
+         false},
         {"MP3 in MKV", "audio-mp3.mkv", "-c:a libmp3lame -b:a 96k", AudioHandling::copied, "mp3"},
         {"Opus in MKV", "audio-opus.mkv", "-c:a libopus -b:a 64k", AudioHandling::copied, "opus"},
         {"PCM in MOV", "audio-pcm.mov", "-c:a pcm_s16le", AudioHandling::encodedAsAac, "aac"},
-        {"PCM at 24 bits in MKV", "audio-pcm24.mkv", "-c:a pcm_s24le", AudioHandling::encodedAsAac, "aac"},
+        {"PCM at 24 bits in MKV", "audio-pcm24.mkv", "-c:a pcm_s24le", AudioHandling::encodedAsAac,
+         "aac"},
         {"FLAC in MKV", "audio-flac.mkv", "-c:a flac", AudioHandling::encodedAsAac, "aac"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string input =
-            fromPattern(c.file, "-f lavfi -i sine=f=440:d=2:sample_rate=48000 -t 2 -map 0:v -map 1:a " +
-                                    x264 + " -bf 3 " + c.audio);
+        const std::string input = fromPattern(
+            c.file, "-f lavfi -i sine=f=440:d=2:sample_rate=48000 -t 2 -map 0:v -map 1:a " + x264 +
+                        " -bf 3 " + c.audio);
         ASSERT_FALSE(input.empty());
         const std::string output = outputFolder("render-audio") + "/out.mp4";
         const auto rendered = renderReframe(request(input, output, {160, 48}, fixedWindow(band)));
@@ -556,10 +594,14 @@ TEST(RenderReframe, FailureMidwayLeavesTheEarlierFileAndNothingElse) {
          [nan](std::size_t index, double) -> Expected<CropWindow> {
              return index == 12 ? CropWindow{nan, 0, 24, 24} : CropWindow{0, 0, 24, 24};
          },
-         "the crop window of frame 12 at 0.480 s of " + quote(input) + " is not a window: nan, 0, 24 x 24"},
+         "the crop window of frame 12 at 0.480 s of " + quote(input) +
+             " is not a window: nan, 0, 24 x 24"},
         {"a window of no width at frame 0",
-         [](std::size_t, double) -> Expected<CropWindow> { return CropWindow{0, 0, 0, 24}; },
-         "the crop window of frame 0 at 0.000 s of " + quote(input) + " is not a window: 0, 0, 0 x 24"},
+         [](std::size_t, double) -> Expected<CropWindow> {
+             return CropWindow{0, 0, 0, 24};
+         },
+         "the crop window of frame 0 at 0.000 s of " + quote(input) +
+             " is not a window: 0, 0, 0 x 24"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -588,18 +630,37 @@ TEST(RenderReframe, RefusesInputsAndOutputsItCannotUse) {
     };
     const Case cases[] = {
         {"no video", tone, output, {24, 24}, quote(tone) + " has no video stream"},
-        {"a missing input", folder + "/none.mp4", output, {24, 24},
+        {"a missing input",
+         folder + "/none.mp4",
+         output,
+         {24, 24},
          "cannot open " + quote(folder + "/none.mp4") + ": No such file or directory"},
-        {"a folder as input", folder, output, {24, 24}, "cannot open " + quote(folder) + ": Is a directory"},
-        {"a missing output folder", input, folder + "/none/out.mp4", {24, 24},
+        {"a folder as input",
+         folder,
+         output,
+         {24, 24},
+         "cannot open " + quote(folder) + ": Is a directory"},
+        {"a missing output folder",
+         input,
+         folder + "/none/out.mp4",
+         {24, 24},
          "cannot write " + quote(folder + "/none/out.mp4") + ": No such file or directory"},
-        {"a folder as output", input, folder, {24, 24}, "cannot write " + quote(folder) + ": Is a directory"},
-        {"an odd output size", input, output, {25, 24},
-         "cannot write " + quote(output) + ": the output size 25x24 is not two even numbers between 2 and 16384"},
+        {"a folder as output",
+         input,
+         folder,
+         {24, 24},
+         "cannot write " + quote(folder) + ": Is a directory"},
+        {"an odd output size",
+         input,
+         output,
+         {25, 24},
+         "cannot write " + quote(output) +
+             ": the output size 25x24 is not two even numbers between 2 and 16384"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto rendered = renderReframe(request(c.input, c.output, c.size, fixedWindow({0, 0, 24, 24})));
+        const auto rendered =
+            renderReframe(request(c.input, c.output, c.size, fixedWindow({0, 0, 24, 24})));
         ASSERT_FALSE(rendered);
         EXPECT_EQ(rendered.error().description, c.expected);
         EXPECT_TRUE(filesIn(folder).empty());
@@ -613,9 +674,11 @@ TEST(RenderReframe, NeverWritesOverItsInput) {
     const std::string input = folder + "/clip.mp4";
     fs::copy_file(master, input);
     const auto before = readBytes(input);
-    const auto rendered = renderReframe(request(input, input, {24, 24}, fixedWindow({0, 0, 24, 24})));
+    const auto rendered =
+        renderReframe(request(input, input, {24, 24}, fixedWindow({0, 0, 24, 24})));
     ASSERT_FALSE(rendered);
-    EXPECT_EQ(rendered.error().description, "cannot write " + quote(input) + ": it is the video being read");
+    EXPECT_EQ(rendered.error().description,
+              "cannot write " + quote(input) + ": it is the video being read");
     EXPECT_EQ(readBytes(input), before);
     EXPECT_EQ(filesIn(folder), std::vector<std::string>{"clip.mp4"});
 }
@@ -636,7 +699,8 @@ std::string asNobody(const std::function<std::string()>& body) {
     ::close(pipeEnds[1]);
     std::string text;
     char buffer[1024];
-    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, std::size_t(n));
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, std::size_t(n));
     ::close(pipeEnds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -659,7 +723,8 @@ TEST(RenderReframe, UnwritableFolderFailsBeforeDecoding) {
                 asked = true;
                 return CropWindow{0, 0, 24, 24};
             }));
-        return rendered ? std::string("rendered") : rendered.error().description + (asked ? " (asked)" : "");
+        return rendered ? std::string("rendered")
+                        : rendered.error().description + (asked ? " (asked)" : "");
     });
     ::chmod(folder.c_str(), 0755);
     EXPECT_EQ(got, "cannot write " + quote(output) + ": Permission denied");

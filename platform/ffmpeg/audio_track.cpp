@@ -81,12 +81,14 @@ Expected<std::unique_ptr<AudioTrack>> AudioTrack::open(AVFormatContext& input, i
     track->in_->discard = AVDISCARD_DEFAULT;
     track->out_ = avformat_new_stream(&output, nullptr);
     if (!track->out_) return cannotWrite(outputName, errorText(AVERROR(ENOMEM)));
-    if (const AVDictionaryEntry* language = av_dict_get(track->in_->metadata, "language", nullptr, 0)) {
+    if (const AVDictionaryEntry* language =
+            av_dict_get(track->in_->metadata, "language", nullptr, 0)) {
         av_dict_set(&track->out_->metadata, "language", language->value, 0);
     }
 
     const AVCodecID codec = track->in_->codecpar->codec_id;
-    if (mp4TakesAsItIs(codec) && avformat_query_codec(output.oformat, codec, FF_COMPLIANCE_NORMAL) == 1) {
+    if (mp4TakesAsItIs(codec) &&
+        avformat_query_codec(output.oformat, codec, FF_COMPLIANCE_NORMAL) == 1) {
         const int rc = avcodec_parameters_copy(track->out_->codecpar, track->in_->codecpar);
         if (rc < 0) return cannotWrite(outputName, errorText(rc));
         track->out_->codecpar->codec_tag = 0;  // the muxer's own tag for the codec
@@ -113,9 +115,9 @@ Expected<void> AudioTrack::openEncoding(const std::string& inputName) {
     const AVCodecParameters& parameters = *in_->codecpar;
     const AVCodec* decoderCodec = avcodec_find_decoder(parameters.codec_id);
     if (!decoderCodec) {
-        return ffmpeg::cannotDecode(5, inputName,
-                                    "no decoder for " +
-                                        std::string(avcodec_get_name(parameters.codec_id)) + " audio");
+        return ffmpeg::cannotDecode(
+            5, inputName,
+            "no decoder for " + std::string(avcodec_get_name(parameters.codec_id)) + " audio");
     }
     decoder_.reset(avcodec_alloc_context3(decoderCodec));
     if (!decoder_) return cannotEncode(errorText(AVERROR(ENOMEM)));
@@ -139,7 +141,8 @@ Expected<void> AudioTrack::openEncoding(const std::string& inputName) {
     encoder_->ch_layout = encodedLayout(*aac, decoder_->ch_layout);
     encoder_->bit_rate = bitRatePerChannel_ * encoder_->ch_layout.nb_channels;
     encoder_->time_base = AVRational{1, encoder_->sample_rate};
-    if (output_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (output_->oformat->flags & AVFMT_GLOBALHEADER)
+        encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     rc = avcodec_open2(encoder_.get(), aac, nullptr);
     if (rc < 0) return cannotEncode(errorText(rc));
     rc = avcodec_parameters_from_context(out_->codecpar, encoder_.get());
@@ -151,14 +154,14 @@ Expected<void> AudioTrack::openEncoding(const std::string& inputName) {
     decoded_.reset(av_frame_alloc());
     resampled_.reset(av_frame_alloc());
     encoded_.reset(av_packet_alloc());
-    if (!queue_ || !decoded_ || !resampled_ || !encoded_) return cannotEncode(errorText(AVERROR(ENOMEM)));
+    if (!queue_ || !decoded_ || !resampled_ || !encoded_)
+        return cannotEncode(errorText(AVERROR(ENOMEM)));
     return {};
 }
 
 Expected<void> AudioTrack::take(AVPacket& packet, double shift) {
     if (!encoder_) {
-        const std::int64_t ticks =
-            std::llround(shift * in_->time_base.den / in_->time_base.num);
+        const std::int64_t ticks = std::llround(shift * in_->time_base.den / in_->time_base.num);
         if (packet.pts != AV_NOPTS_VALUE) packet.pts -= ticks;
         if (packet.dts != AV_NOPTS_VALUE) packet.dts -= ticks;
         av_packet_rescale_ts(&packet, in_->time_base, out_->time_base);
@@ -186,7 +189,8 @@ Expected<void> AudioTrack::encodeDecoded() {
             // The first sample's time fixes the rest: samples follow on without gaps.
             std::int64_t at = decoded.best_effort_timestamp;
             if (at == AV_NOPTS_VALUE) at = decoded.pts;
-            const double seconds = at == AV_NOPTS_VALUE ? 0.0 : double(at) * av_q2d(in_->time_base) - shift_;
+            const double seconds =
+                at == AV_NOPTS_VALUE ? 0.0 : double(at) * av_q2d(in_->time_base) - shift_;
             nextSample_ = std::llround(seconds * encoder_->sample_rate);
         }
         if (!resampler_) {
@@ -206,7 +210,8 @@ Expected<void> AudioTrack::encodeDecoded() {
                 return cannotEncode("cannot convert its samples: " + errorText(rc));
             }
         }
-        auto queued = resample(const_cast<const std::uint8_t**>(decoded.extended_data), decoded.nb_samples);
+        auto queued =
+            resample(const_cast<const std::uint8_t**>(decoded.extended_data), decoded.nb_samples);
         av_frame_unref(&decoded);
         if (!queued) return queued;
         if (auto encoded = encodeQueued(false); !encoded) return encoded;
@@ -271,7 +276,8 @@ Expected<void> AudioTrack::sendToEncoder(AVFrame* frame) {
 Expected<void> AudioTrack::finish() {
     if (!encoder_) return {};
     int rc = avcodec_send_packet(decoder_.get(), nullptr);
-    if (rc < 0 && rc != AVERROR_EOF) return ffmpeg::cannotDecode(7, inputName_, "its audio: " + errorText(rc));
+    if (rc < 0 && rc != AVERROR_EOF)
+        return ffmpeg::cannotDecode(7, inputName_, "its audio: " + errorText(rc));
     if (auto decoded = encodeDecoded(); !decoded) return decoded;
     if (resampler_) {
         // What the resampler still holds.

@@ -33,7 +33,9 @@ public:
     ~AudioTrack();
 
     int inputIndex() const { return inputIndex_; }
-    AudioHandling handling() const { return encoder_ ? AudioHandling::encodedAsAac : AudioHandling::copied; }
+    AudioHandling handling() const {
+        return encoder_ ? AudioHandling::encodedAsAac : AudioHandling::copied;
+    }
 
     // Writes what the packet holds, its times moved back by `shift` seconds (the video's first
     // frame is 0 s in the output).

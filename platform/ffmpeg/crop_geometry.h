@@ -69,7 +69,7 @@ EvenSize outputSizeFor(double windowWidth, double windowHeight);
 
 // Copies a plane of width x height one-byte samples, as stored, to `to` turned upright (its
 // width and height swapped when the turn swaps sides). Strides in bytes.
-void turnPlane(const std::uint8_t* from, std::ptrdiff_t fromStride, int width, int height, Turn turn,
-               std::uint8_t* to, std::ptrdiff_t toStride);
+void turnPlane(const std::uint8_t* from, std::ptrdiff_t fromStride, int width, int height,
+               Turn turn, std::uint8_t* to, std::ptrdiff_t toStride);
 
 }  // namespace autoframe::reframe

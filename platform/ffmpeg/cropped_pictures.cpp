@@ -110,11 +110,13 @@ Expected<AVFrame*> CroppedPictures::crop(const AVFrame& picture, const PixelRect
         // The window at the output's size: the decoded picture itself, its planes' pointers moved
         // to the window's corner (which lies on the chroma grid).
         if (!reference_) reference_.reset(av_frame_alloc());
-        if (!reference_) return cannotConvert(format, rect.width, rect.height, rect.width, rect.height);
+        if (!reference_)
+            return cannotConvert(format, rect.width, rect.height, rect.width, rect.height);
         av_frame_unref(reference_.get());
         const int rc = av_frame_ref(reference_.get(), &from);
-        if (rc < 0) return fail(ffmpeg::videoErrorDomain, 6, "cannot crop a picture of '" + name_ +
-                                                                 "': " + errorText(rc));
+        if (rc < 0)
+            return fail(ffmpeg::videoErrorDomain, 6,
+                        "cannot crop a picture of '" + name_ + "': " + errorText(rc));
         AVFrame& cut = *reference_;
         cut.data[0] += std::ptrdiff_t(rect.y) * cut.linesize[0] + rect.x;
         for (int plane : {1, 2}) {
@@ -133,7 +135,8 @@ Expected<AVFrame*> CroppedPictures::crop(const AVFrame& picture, const PixelRect
     if (auto ready = ensureBuffer(scaled, scaledWidth, scaledHeight); !ready) {
         return std::unexpected(std::move(ready.error()));
     }
-    if (auto done = scale(from, rect, *scaled); !done) return std::unexpected(std::move(done.error()));
+    if (auto done = scale(from, rect, *scaled); !done)
+        return std::unexpected(std::move(done.error()));
     if (!turning) return encoded_.get();
 
     if (auto ready = ensureBuffer(encoded_, output_.width, output_.height); !ready) {
@@ -152,29 +155,32 @@ Expected<AVFrame*> CroppedPictures::crop(const AVFrame& picture, const PixelRect
 Expected<const AVFrame*> CroppedPictures::cuttable(const AVFrame& picture) {
     const auto format = AVPixelFormat(picture.format);
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
-    if (!d) return cannotConvert(format, picture.width, picture.height, output_.width, output_.height);
+    if (!d)
+        return cannotConvert(format, picture.width, picture.height, output_.width, output_.height);
     if (cutsInPlace(*d)) return &picture;
 
     const AVPixelFormat planar = isColourFormat(*d) ? AV_PIX_FMT_GBRP : AV_PIX_FMT_YUV444P;
     if (!whole_ || whole_->width != picture.width || whole_->height != picture.height ||
         whole_->format != planar) {
         whole_.reset(av_frame_alloc());
-        if (!whole_) return cannotConvert(format, picture.width, picture.height, picture.width, picture.height);
+        if (!whole_)
+            return cannotConvert(format, picture.width, picture.height, picture.width,
+                                 picture.height);
         whole_->width = picture.width;
         whole_->height = picture.height;
         whole_->format = planar;
         if (av_frame_get_buffer(whole_.get(), 0) < 0) {
             whole_.reset();
-            return cannotConvert(format, picture.width, picture.height, picture.width, picture.height);
+            return cannotConvert(format, picture.width, picture.height, picture.width,
+                                 picture.height);
         }
     }
     SwsContext* scaler = sws_getCachedContext(wholeScaler_.release(), picture.width, picture.height,
                                               format, picture.width, picture.height, planar,
                                               SWS_BICUBIC, nullptr, nullptr, nullptr);
     wholeScaler_.reset(scaler);
-    if (!scaler ||
-        sws_scale(scaler, picture.data, picture.linesize, 0, picture.height, whole_->data,
-                  whole_->linesize) != picture.height) {
+    if (!scaler || sws_scale(scaler, picture.data, picture.linesize, 0, picture.height,
+                             whole_->data, whole_->linesize) != picture.height) {
         return cannotConvert(format, picture.width, picture.height, picture.width, picture.height);
     }
     whole_->color_range = picture.color_range;
@@ -190,7 +196,8 @@ Expected<void> CroppedPictures::scale(const AVFrame& from, const PixelRect& rect
     const std::uint8_t* planes[4] = {};
     for (int plane = 0; plane < 4 && from.data[plane]; ++plane) {
         const bool chroma = (plane == 1 || plane == 2) && !(d->flags & AV_PIX_FMT_FLAG_RGB);
-        const int x = chroma ? (rect.x * maxStep[plane]) >> d->log2_chroma_w : rect.x * maxStep[plane];
+        const int x =
+            chroma ? (rect.x * maxStep[plane]) >> d->log2_chroma_w : rect.x * maxStep[plane];
         const int y = chroma ? rect.y >> d->log2_chroma_h : rect.y;
         planes[plane] = from.data[plane] + std::ptrdiff_t(y) * from.linesize[plane] + x;
     }
@@ -204,9 +211,10 @@ Expected<void> CroppedPictures::scale(const AVFrame& from, const PixelRect& rect
         if (!scaler) return cannotConvert(format, rect.width, rect.height, into.width, into.height);
         found = scalers_.emplace(key, std::move(scaler)).first;
     }
-    const int rows = sws_scale(found->second.get(), planes, from.linesize, 0, rect.height, into.data,
-                               into.linesize);
-    if (rows != into.height) return cannotConvert(format, rect.width, rect.height, into.width, into.height);
+    const int rows = sws_scale(found->second.get(), planes, from.linesize, 0, rect.height,
+                               into.data, into.linesize);
+    if (rows != into.height)
+        return cannotConvert(format, rect.width, rect.height, into.width, into.height);
     return {};
 }
 
@@ -214,18 +222,23 @@ Expected<void> CroppedPictures::ensureBuffer(FrameOwner& frame, int width, int h
     if (frame && frame->width == width && frame->height == height) {
         // The encoder may still hold the last picture: then this one gets a buffer of its own.
         const int rc = av_frame_make_writable(frame.get());
-        if (rc < 0) return fail(ffmpeg::videoErrorDomain, 6, "cannot crop a picture of '" + name_ + "': " + errorText(rc));
+        if (rc < 0)
+            return fail(ffmpeg::videoErrorDomain, 6,
+                        "cannot crop a picture of '" + name_ + "': " + errorText(rc));
         return {};
     }
     frame.reset(av_frame_alloc());
-    if (!frame) return fail(ffmpeg::videoErrorDomain, 6, "cannot crop a picture of '" + name_ + "': " + errorText(AVERROR(ENOMEM)));
+    if (!frame)
+        return fail(ffmpeg::videoErrorDomain, 6,
+                    "cannot crop a picture of '" + name_ + "': " + errorText(AVERROR(ENOMEM)));
     frame->width = width;
     frame->height = height;
     frame->format = encodedFormat;
     const int rc = av_frame_get_buffer(frame.get(), 0);
     if (rc < 0) {
         frame.reset();
-        return fail(ffmpeg::videoErrorDomain, 6, "cannot crop a picture of '" + name_ + "': " + errorText(rc));
+        return fail(ffmpeg::videoErrorDomain, 6,
+                    "cannot crop a picture of '" + name_ + "': " + errorText(rc));
     }
     return {};
 }

@@ -49,7 +49,8 @@ private:
     Turn turn_;
 
     ffmpeg::FrameOwner reference_;  // the decoded picture, its pointers moved to the window
-    ffmpeg::FrameOwner whole_;    // the whole picture converted, for formats that cannot be cut in place
+    ffmpeg::FrameOwner
+        whole_;  // the whole picture converted, for formats that cannot be cut in place
     ffmpeg::FrameOwner stored_;   // scaled, still as stored (for turning)
     ffmpeg::FrameOwner encoded_;  // what the encoder gets
     ffmpeg::ScalerOwner wholeScaler_;

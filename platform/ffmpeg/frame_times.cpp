@@ -42,7 +42,8 @@ void setUprightSize(SourceFrames& frames, const SourceVideo& video, int width, i
 
 // The times from the packets, or nothing when a packet has no time or two share one (then only
 // decoding tells what is shown).
-Expected<std::optional<SourceFrames>> timesFromPackets(SourceVideo& video, const std::string& name) {
+Expected<std::optional<SourceFrames>> timesFromPackets(SourceVideo& video,
+                                                       const std::string& name) {
     AVFormatContext& format = *video.input.format;
     const AVCodecParameters& parameters = *video.stream->codecpar;
     if (parameters.width > largestSide || parameters.height > largestSide) {
@@ -73,9 +74,9 @@ Expected<std::optional<SourceFrames>> timesFromPackets(SourceVideo& video, const
     if (shown.empty()) return cannotDecode(5, name, "its video stream has no pictures");
     std::sort(shown.begin(), shown.end(),
               [](const Shown& x, const Shown& y) { return x.timestamp < y.timestamp; });
-    const auto repeated = std::adjacent_find(shown.begin(), shown.end(), [](const Shown& x, const Shown& y) {
-        return x.timestamp == y.timestamp;
-    });
+    const auto repeated = std::adjacent_find(
+        shown.begin(), shown.end(),
+        [](const Shown& x, const Shown& y) { return x.timestamp == y.timestamp; });
     if (repeated != shown.end()) return std::nullopt;
 
     SourceFrames frames;
@@ -99,9 +100,9 @@ Expected<SourceFrames> timesByDecoding(SourceVideo& video, const std::string& na
     const auto take = [&](AVFrame& picture) -> Expected<void> {
         const auto stamp = times.next(picture);
         if (frames.seconds.empty()) {
-            setUprightSize(frames, video, picture.width, picture.height,
-                           av_guess_sample_aspect_ratio(video.input.format.get(), video.stream,
-                                                        &picture));
+            setUprightSize(
+                frames, video, picture.width, picture.height,
+                av_guess_sample_aspect_ratio(video.input.format.get(), video.stream, &picture));
         }
         frames.seconds.push_back(stamp.seconds);
         frames.endSeconds = std::max(frames.endSeconds, stamp.seconds + stamp.duration);

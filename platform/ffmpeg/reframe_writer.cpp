@@ -49,7 +49,8 @@ std::int64_t seekBytes(void* opaque, std::int64_t offset, int whence) {
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {}, second {};
+    struct stat first {
+    }, second{};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
@@ -71,7 +72,9 @@ private:
     Expected<void> start(const AVFrame& firstPicture);
     Expected<void> encode(AVFrame* picture);
     Expected<void> finish();
-    std::unexpected<Error> writeError(int code) const { return cannotWrite(request_.output, errorText(code)); }
+    std::unexpected<Error> writeError(int code) const {
+        return cannotWrite(request_.output, errorText(code));
+    }
     double secondsTotal() const;
 
     const RenderRequest& request_;
@@ -93,7 +96,7 @@ private:
     bool started_ = false;
     std::int64_t lastPts_ = AV_NOPTS_VALUE;
     std::map<std::int64_t, std::int64_t> durations_;  // encoder pts -> duration, until written
-    std::deque<PacketOwner> earlyAudio_;  // until the first picture fixes 0 s
+    std::deque<PacketOwner> earlyAudio_;              // until the first picture fixes 0 s
     std::size_t frames_ = 0;
 };
 
@@ -142,7 +145,8 @@ Expected<void> Render::openOutput() {
     constexpr int bufferSize = 1 << 16;
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(bufferSize));
     if (!buffer) return writeError(AVERROR(ENOMEM));
-    io_.reset(avio_alloc_context(buffer, bufferSize, 1, &descriptor_, nullptr, &writeBytes, &seekBytes));
+    io_.reset(
+        avio_alloc_context(buffer, bufferSize, 1, &descriptor_, nullptr, &writeBytes, &seekBytes));
     if (!io_) {
         av_free(buffer);
         return writeError(AVERROR(ENOMEM));
@@ -153,9 +157,9 @@ Expected<void> Render::openOutput() {
     videoOut_ = avformat_new_stream(output_.get(), nullptr);
     encoded_.reset(av_packet_alloc());
     if (!videoOut_ || !encoded_) return writeError(AVERROR(ENOMEM));
-    auto audio = AudioTrack::open(*video_.input.format, video_.stream->index, *output_,
-                                  request_.input, request_.output,
-                                  request_.encode.audioBitRatePerChannel);
+    auto audio =
+        AudioTrack::open(*video_.input.format, video_.stream->index, *output_, request_.input,
+                         request_.output, request_.encode.audioBitRatePerChannel);
     if (!audio) return std::unexpected(std::move(audio.error()));
     audio_ = std::move(*audio);
     return {};
@@ -164,7 +168,10 @@ Expected<void> Render::openOutput() {
 // Opens the encoder for the first picture's colours and writes the header.
 Expected<void> Render::start(const AVFrame& first) {
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-    if (!codec) return fail(reframeErrorDomain, 3, "cannot encode " + quoted(request_.output) + ": this FFmpeg has no libx264 encoder");
+    if (!codec)
+        return fail(
+            reframeErrorDomain, 3,
+            "cannot encode " + quoted(request_.output) + ": this FFmpeg has no libx264 encoder");
     encoder_.reset(avcodec_alloc_context3(codec));
     if (!encoder_) return writeError(AVERROR(ENOMEM));
     AVCodecContext& e = *encoder_;
@@ -188,8 +195,9 @@ Expected<void> Render::start(const AVFrame& first) {
     int rc = avcodec_open2(&e, codec, &options);
     av_dict_free(&options);
     if (rc < 0) {
-        return fail(reframeErrorDomain, 3, "cannot open the libx264 encoder for " +
-                                               quoted(request_.output) + ": " + errorText(rc));
+        return fail(reframeErrorDomain, 3,
+                    "cannot open the libx264 encoder for " + quoted(request_.output) + ": " +
+                        errorText(rc));
     }
     rc = avcodec_parameters_from_context(videoOut_->codecpar, &e);
     if (rc < 0) return writeError(rc);
@@ -235,7 +243,8 @@ Expected<void> Render::takePicture(AVFrame& picture) {
                         numberText(stamp.seconds, 3) + " s of " + quoted(request_.input) +
                         " is not a window: " + windowText(*window));
     }
-    const AVRational aspect = av_guess_sample_aspect_ratio(video_.input.format.get(), video_.stream, &picture);
+    const AVRational aspect =
+        av_guess_sample_aspect_ratio(video_.input.format.get(), video_.stream, &picture);
     const Size upright = uprightSizeOf(picture.width, picture.height, aspect, video_.orientation);
     const auto [gridX, gridY] = cropper_->grid(picture);
     const PixelRect rect = snapToPixels(
@@ -257,21 +266,27 @@ Expected<void> Render::takePicture(AVFrame& picture) {
 
     ++frames_;
     if (request_.progress) {
-        const std::size_t total = request_.expectedFrames
-                                      ? request_.expectedFrames
-                                      : std::size_t(std::max<std::int64_t>(0, video_.stream->nb_frames));
-        request_.progress(RenderProgress{frames_, total, stamp.seconds + stamp.duration, secondsTotal()});
+        const std::size_t total =
+            request_.expectedFrames
+                ? request_.expectedFrames
+                : std::size_t(std::max<std::int64_t>(0, video_.stream->nb_frames));
+        request_.progress(
+            RenderProgress{frames_, total, stamp.seconds + stamp.duration, secondsTotal()});
     }
     return {};
 }
 
 Expected<void> Render::encode(AVFrame* picture) {
     int rc = avcodec_send_frame(encoder_.get(), picture);
-    if (rc < 0) return fail(reframeErrorDomain, 3, "cannot encode " + quoted(request_.output) + ": " + errorText(rc));
+    if (rc < 0)
+        return fail(reframeErrorDomain, 3,
+                    "cannot encode " + quoted(request_.output) + ": " + errorText(rc));
     while (true) {
         rc = avcodec_receive_packet(encoder_.get(), encoded_.get());
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return {};
-        if (rc < 0) return fail(reframeErrorDomain, 3, "cannot encode " + quoted(request_.output) + ": " + errorText(rc));
+        if (rc < 0)
+            return fail(reframeErrorDomain, 3,
+                        "cannot encode " + quoted(request_.output) + ": " + errorText(rc));
         if (const auto d = durations_.find(encoded_->pts); d != durations_.end()) {
             encoded_->duration = d->second;
             durations_.erase(d);

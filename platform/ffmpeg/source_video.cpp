@@ -18,7 +18,8 @@ Expected<SourceVideo> openSourceVideo(const std::string& path) {
     SourceVideo video;
     video.input = std::move(*input);
     AVFormatContext& format = *video.input.format;
-    if (auto info = readStreamInfo(format, path); !info) return std::unexpected(std::move(info.error()));
+    if (auto info = readStreamInfo(format, path); !info)
+        return std::unexpected(std::move(info.error()));
     auto stream = chooseVideoStream(format, path);
     if (!stream) return std::unexpected(std::move(stream.error()));
     video.stream = *stream;
@@ -30,7 +31,8 @@ Expected<SourceVideo> openSourceVideo(const std::string& path) {
     return video;
 }
 
-Size uprightSizeOf(int storedWidth, int storedHeight, AVRational sampleAspect, Orientation orientation) {
+Size uprightSizeOf(int storedWidth, int storedHeight, AVRational sampleAspect,
+                   Orientation orientation) {
     // No shrinking: the largest side that wide pixels can reach.
     return uprightSize(storedWidth, storedHeight, sampleAspect, orientation, 64 * largestSide);
 }
@@ -58,8 +60,9 @@ Expected<void> receivePictures(AVCodecContext& decoder, AVFrame& frame, const st
 
 }  // namespace
 
-Expected<void> decodeWholeVideo(SourceVideo& video, AVCodecContext& decoder, const std::string& name,
-                                const PictureSink& picture, const PacketSink& other) {
+Expected<void> decodeWholeVideo(SourceVideo& video, AVCodecContext& decoder,
+                                const std::string& name, const PictureSink& picture,
+                                const PacketSink& other) {
     PacketOwner packet(av_packet_alloc());
     FrameOwner frame(av_frame_alloc());
     if (!packet || !frame) return cannotDecode(5, name, errorText(AVERROR(ENOMEM)));

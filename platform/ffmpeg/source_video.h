@@ -20,7 +20,7 @@ namespace autoframe::reframe {
 struct SourceVideo {
     ffmpeg::ByteInput input;
     AVStream* stream = nullptr;
-    StreamClock clock;  // origin from the container until the first picture fixes it
+    StreamClock clock;           // origin from the container until the first picture fixes it
     double frameInterval = 0.0;  // nominal, for pictures without a duration; 0 if unknown
     ffmpeg::Orientation orientation;
 };
@@ -42,14 +42,16 @@ Turn turnOf(ffmpeg::Orientation orientation);
 // source does.
 using PictureSink = std::function<Expected<void>(AVFrame& picture)>;
 using PacketSink = std::function<Expected<void>(AVPacket& packet)>;
-Expected<void> decodeWholeVideo(SourceVideo& video, AVCodecContext& decoder, const std::string& name,
-                                const PictureSink& picture, const PacketSink& other);
+Expected<void> decodeWholeVideo(SourceVideo& video, AVCodecContext& decoder,
+                                const std::string& name, const PictureSink& picture,
+                                const PacketSink& other);
 
 // Gives decoded pictures their times the way the frame source does: the first picture's own
 // timestamp is 0 s; a picture without one follows right after the one before.
 class PictureTimes {
 public:
-    PictureTimes(StreamClock clock, double frameInterval) : clock_(clock), interval_(frameInterval) {}
+    PictureTimes(StreamClock clock, double frameInterval)
+        : clock_(clock), interval_(frameInterval) {}
 
     struct Stamp {
         std::int64_t timestamp = 0;  // on the stream's time base, the origin not taken off

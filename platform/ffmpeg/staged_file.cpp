@@ -24,7 +24,8 @@ std::unexpected<Error> cannotWrite(const std::string& target, const std::string&
 
 Expected<StagedFile> StagedFile::beside(const std::string& target) {
     const std::filesystem::path targetPath(target);
-    if (target.empty() || !targetPath.has_filename()) return cannotWrite(target, systemText(EISDIR));
+    if (target.empty() || !targetPath.has_filename())
+        return cannotWrite(target, systemText(EISDIR));
     struct stat status {};
     if (::stat(target.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
         return cannotWrite(target, systemText(EISDIR));
@@ -65,7 +66,8 @@ Expected<void> StagedFile::commit() {
     descriptor_ = -1;
     // A failed close can be the first report of a failed write (network file systems).
     if (::close(descriptor) != 0) return cannotWrite(target_, systemText(errno));
-    if (::rename(path_.c_str(), target_.c_str()) != 0) return cannotWrite(target_, systemText(errno));
+    if (::rename(path_.c_str(), target_.c_str()) != 0)
+        return cannotWrite(target_, systemText(errno));
     committed_ = true;
     return {};
 }
