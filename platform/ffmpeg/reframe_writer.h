@@ -18,9 +18,9 @@ namespace autoframe::reframe {
 
 // How the output is encoded.
 struct EncodeSettings {
-    // libx264's speed preset and constant rate factor. veryfast keeps the render near the speed
-    // of decoding on two cores; 20 is visually close to the source at that preset (lower is better
-    // and larger).
+    // libx264's speed preset and constant rate factor: a fast preset (the encoder sets the pace
+    // of the render; the benchmark clip is encoded with the same settings) at a quality close to
+    // the source (a lower crf is better and larger).
     std::string preset = "veryfast";
     int crf = 20;
     // Audio that MP4 cannot hold as it is is encoded as AAC at this rate per channel.
