@@ -52,10 +52,13 @@ constexpr const char* domainOf(ReviewCode) { return "AutoFramingReview"; }
 
 // Reframing a video.
 enum class ReframeCode : std::int64_t {
-    usage = 1,        // the command line
-    cannotRead = 2,   // a samples file
-    cannotWrite = 3,  // the crop path file
-    cannotPlan = 4,   // the video or its samples give no plan
+    usage = 1,             // the command line
+    cannotRead = 2,        // a samples file
+    cannotWrite = 3,       // the crop path file
+    cannotPlan = 4,        // the video or its samples give no plan
+    cannotWriteVideo = 5,  // the output video's file
+    cannotEncode = 6,      // the output video's pictures or sound
+    badWindow = 7,         // a crop window that is no window
 };
 constexpr const char* domainOf(ReframeCode) { return "AutoFramingReframe"; }
 

@@ -1,4 +1,5 @@
 #include "platform/ffmpeg/errors.h"
+#include "core/error_codes.h"
 
 extern "C" {
 #include <libavutil/error.h>

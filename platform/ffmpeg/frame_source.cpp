@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "core/error_codes.h"
 #include "core/number_text.h"
 #include "platform/ffmpeg/errors.h"
 #include "platform/ffmpeg/picture.h"

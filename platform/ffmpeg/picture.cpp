@@ -1,4 +1,5 @@
 #include "platform/ffmpeg/picture.h"
+#include "core/error_codes.h"
 
 extern "C" {
 #include <libavutil/display.h>

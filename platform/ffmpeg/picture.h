@@ -6,19 +6,11 @@
 
 #include "core/error.h"
 #include "core/frame.h"
+#include "core/orientation.h"
 #include "platform/ffmpeg/errors.h"
 #include "platform/ffmpeg/owners.h"
 
 namespace autoframe::ffmpeg {
-
-// Where a stored pixel (p, q) is shown: x = a·p + c·q, y = b·p + d·q, moved so that the picture
-// starts at (0, 0). Each entry is −1, 0 or 1: quarter turns and mirrors only.
-struct Orientation {
-    int a = 1, b = 0, c = 0, d = 1;
-
-    bool isIdentity() const { return a == 1 && b == 0 && c == 0 && d == 1; }
-    bool swapsSides() const { return a == 0; }
-};
 
 // The orientation a display matrix (FFmpeg's 3x3 layout, 16.16 fixed point) asks for; a matrix
 // that is not a quarter turn, possibly mirrored, is taken at its nearest quarter turn.

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "core/error_codes.h"
 #include "platform/ffmpeg/errors.h"
 #include "platform/ffmpeg/video_stream.h"
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/error_codes.h"
 #include "platform/ffmpeg/byte_input.h"
 #include "platform/ffmpeg/frame_source.h"
 #include "platform/ffmpeg/owners.h"

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/error_codes.h"
 #include "platform/ffmpeg/errors.h"
 
 namespace autoframe::ffmpeg {
