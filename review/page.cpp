@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "core/number_text.h"
+#include "review/crop_path.h"
 
 namespace autoframe::review {
 
@@ -127,23 +128,46 @@ std::vector<std::size_t> timeOrder(const std::vector<Sample>& samples) {
     return order;
 }
 
+std::string shellWord(const std::string& argument) {
+    const bool plain = !argument.empty() &&
+                       argument.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                                  "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                                  "_-./,:=+@%") == std::string::npos;
+    if (plain) return argument;
+    std::string word = "'";
+    for (char c : argument) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
 std::string commandText(const std::vector<std::string>& arguments) {
     std::string line;
     for (const std::string& argument : arguments) {
         if (!line.empty()) line += ' ';
-        const bool plain = !argument.empty() &&
-                           argument.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
-                                                      "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                                      "_-./,:=+@%") == std::string::npos;
-        if (plain) {
-            line += argument;
-            continue;
-        }
-        line += '\'';
-        for (char c : argument) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        line += '\'';
+        line += shellWord(argument);
     }
     return line;
+}
+
+std::vector<std::optional<std::size_t>> placeLabels(
+    const std::vector<std::vector<PixelRect>>& candidates, double gap,
+    std::vector<PixelRect> taken) {
+    std::vector<std::optional<std::size_t>> chosen;
+    const auto near = [gap](const PixelRect& a, const PixelRect& b) {
+        return a.left < b.left + b.width + gap && b.left < a.left + a.width + gap &&
+               a.top < b.top + b.height + gap && b.top < a.top + a.height + gap;
+    };
+    for (const auto& places : candidates) {
+        chosen.emplace_back();
+        for (std::size_t k = 0; k < places.size(); ++k) {
+            if (std::none_of(taken.begin(), taken.end(),
+                             [&](const PixelRect& t) { return near(places[k], t); })) {
+                chosen.back() = k;
+                taken.push_back(places[k]);
+                break;
+            }
+        }
+    }
+    return chosen;
 }
 
 namespace {
@@ -171,6 +195,7 @@ dl.facts { display: grid; grid-template-columns: max-content auto; gap: .15em 1e
 dl.facts dt { font-weight: bold; }
 dl.facts dd { margin: 0; }
 code { font-family: monospace; word-break: break-all; }
+.command span { white-space: nowrap; }
 .legend svg { vertical-align: middle; }
 svg.plot { width: 100%; max-width: 960px; height: auto; display: block; }
 .plot .axis { stroke: #444; stroke-width: 1; }
@@ -193,16 +218,61 @@ figcaption { font-size: 12px; margin-top: 3px; }
 .human text { fill: #0072B2; }
 )";
 
-std::string legend() {
-    return "<p class=\"legend\">"
-           "<svg width=\"34\" height=\"14\" class=\"face\"><rect x=\"2\" y=\"2\" width=\"30\" "
-           "height=\"10\"/></svg> face &#160; "
-           "<svg width=\"34\" height=\"14\" class=\"human\"><rect x=\"2\" y=\"2\" width=\"30\" "
-           "height=\"10\"/></svg> human &#160; the number by a box is its confidence</p>\n";
+// Only on a page with a crop path.
+const char* pathStyle = R"(.window rect, rect.window { fill: none; stroke: #009E73; stroke-width: 3;
+  stroke-dasharray: 1 5; stroke-linecap: round; }
+.outside { fill: #000; fill-opacity: .3; }
+.plot .centre { fill: none; stroke: #009E73; stroke-width: 2; }
+.plot .centre.y { stroke-dasharray: 6 3; }
+.plot .cut { stroke: #666; stroke-width: 1; stroke-dasharray: 4 3; }
+.plot .shot { font-size: 11px; fill: #222; }
+)";
+
+std::string legend(bool withPath) {
+    std::string html =
+        "<p class=\"legend\">"
+        "<svg width=\"34\" height=\"14\" class=\"face\"><rect x=\"2\" y=\"2\" width=\"30\" "
+        "height=\"10\"/></svg> face &#160; "
+        "<svg width=\"34\" height=\"14\" class=\"human\"><rect x=\"2\" y=\"2\" width=\"30\" "
+        "height=\"10\"/></svg> human &#160; ";
+    if (withPath) {
+        html += "<svg width=\"34\" height=\"14\" class=\"window\"><rect x=\"2\" y=\"2\" "
+                "width=\"30\" height=\"10\"/></svg> crop window (outside it dimmed) &#160; ";
+    }
+    return html + "the number by a box is its confidence</p>\n";
+}
+
+// Each argument in a span of its own, so that a line breaks only between arguments.
+std::string commandLine(const std::vector<std::string>& arguments) {
+    std::string html;
+    for (const std::string& argument : arguments) {
+        if (!html.empty()) html += ' ';
+        html += "<span>" + escapeHtml(shellWord(argument)) + "</span>";
+    }
+    return html;
+}
+
+// What the header says of a crop path: its windows, the source they imply, its shots.
+std::string pathFacts(const std::string& name, const ReviewedPath& path) {
+    const CropPlan& plan = path.plan;
+    const CropWindow& w = plan.frames.front().window;
+    std::size_t follows = 0;
+    for (const auto& shot : plan.shots) follows += shot.mode == CameraMode::follow ? 1 : 0;
+    std::string shots = plural(plan.shots.size(), "shot", "shots");
+    if (!plan.shots.empty()) {
+        shots += " (" + std::to_string(plan.shots.size() - follows) + " still, " +
+                 std::to_string(follows) + " following)";
+    }
+    return "<dt>crop path</dt><dd>" + escapeHtml(name) + ": " +
+           plural(plan.frames.size(), "window", "windows") + " of " + std::to_string(w.width) +
+           " × " + std::to_string(w.height) + " pixels in the " +
+           std::to_string(path.source.width) + " × " + std::to_string(path.source.height) +
+           " source, " + seconds(plan.frames.front().time) + " to " +
+           seconds(plan.frames.back().time) + ", " + shots + "</dd>\n";
 }
 
 std::string header(const PageFacts& facts, const std::vector<Sample>& samples,
-                   std::size_t framesShown) {
+                   std::size_t framesShown, const ReviewedPath* path) {
     std::size_t faces = 0, humans = 0;
     double first = 0, last = 0;
     for (std::size_t i = 0; i < samples.size(); ++i) {
@@ -232,11 +302,26 @@ std::string header(const PageFacts& facts, const std::vector<Sample>& samples,
     html += "<dt>found</dt><dd>" + plural(faces, "face", "faces") + ", " +
             plural(humans, "human", "humans") + "</dd>\n";
     html += "<dt>frames</dt><dd>" + frames + "</dd>\n";
-    html += "<dt>command</dt><dd><code>" + escapeHtml(facts.command) + "</code></dd>\n</dl>\n";
-    return html + legend() + "</header>\n";
+    if (path) html += pathFacts(facts.pathName, *path);
+    html += "<dt>command</dt><dd><code class=\"command\">" + commandLine(facts.command) +
+            "</code></dd>\n</dl>\n";
+    return html + legend(path != nullptr) + "</header>\n";
 }
 
-constexpr double plotWidth = 960, plotHeight = 280;
+constexpr double plotWidth = 960, plotHeight = 280, pathPlotHeight = 200;
+
+// The room a line of 11-pixel text takes, generously (digits are about 7 pixels wide in the
+// common sans-serif fonts, bold ones a little more); the baseline is 9 pixels under its top.
+constexpr double charWidth = 6.5, boldCharWidth = 7.2, textHeight = 12, ascent = 9;
+
+PixelRect textRect(double left, double baseline, std::size_t chars, double perChar) {
+    return {left, baseline - ascent, double(chars) * perChar, textHeight};
+}
+
+// The time span a plot shows.
+struct TimeSpan {
+    double first = 0, last = 0;
+};
 
 // Horizontal grid lines at six even steps of the score, labelled left of the plot area.
 std::string scoreGrid(const PlotScale& scale, const PlotArea& area) {
@@ -274,25 +359,34 @@ std::string timeTicks(const PlotScale& scale, const PlotArea& area) {
     return svg;
 }
 
-// The time and score axes along the bottom and left edges, with their titles.
-std::string axes(const PlotArea& area) {
+// Where the value axis's title goes: centred over the axis, or from the plot's left edge when
+// it is too long for that.
+PixelRect valueTitleRect(const PlotArea& area, const std::string& title) {
+    const double width = double(title.size()) * charWidth;
+    const double left = std::max(0.0, area.left - width / 2);
+    return textRect(left, area.top - 10, title.size(), charWidth);
+}
+
+// The time and value axes along the bottom and left edges, with their titles.
+std::string axes(const PlotArea& area, double height, const std::string& valueTitle) {
     const double bottom = area.top + area.height, right = area.left + area.width;
     std::string svg;
     svg += "<line class=\"axis\" x1=\"" + fixed(area.left, 1) + "\" x2=\"" + fixed(right, 1) +
            "\" y1=\"" + fixed(bottom, 1) + "\" y2=\"" + fixed(bottom, 1) + "\"/>";
     svg += "<line class=\"axis\" x1=\"" + fixed(area.left, 1) + "\" x2=\"" + fixed(area.left, 1) +
            "\" y1=\"" + fixed(area.top, 1) + "\" y2=\"" + fixed(bottom, 1) + "\"/>\n";
-    svg += "<text x=\"" + fixed(right, 1) + "\" y=\"" + fixed(plotHeight - 4, 1) +
+    svg += "<text x=\"" + fixed(right, 1) + "\" y=\"" + fixed(height - 4, 1) +
            "\" text-anchor=\"end\">time (s)</text>";
-    svg += "<text x=\"" + fixed(area.left, 1) + "\" y=\"" + fixed(area.top - 10, 1) +
-           "\" text-anchor=\"middle\">scene score</text>\n";
+    const bool centred = valueTitleRect(area, valueTitle).left > 0;
+    svg += "<text x=\"" + fixed(centred ? area.left : 0, 1) + "\" y=\"" + fixed(area.top - 10, 1) +
+           "\" text-anchor=\"" + (centred ? "middle" : "start") + "\">" + valueTitle + "</text>\n";
     return svg;
 }
 
 // The samples: a trace through them in time order, a point for each with its time and score on
 // hover, and labels on the five highest scores.
 std::string samplePoints(const std::vector<Sample>& samples, const std::vector<double>& scores,
-                         const PlotScale& scale) {
+                         const PlotScale& scale, const PixelRect& title) {
     std::string svg;
     if (samples.size() >= 2) {
         svg += "<polyline class=\"trace\" points=\"";
@@ -308,79 +402,251 @@ std::string samplePoints(const std::vector<Sample>& samples, const std::vector<d
                seconds(s.timeSeconds()) + ": score " + score(s.sceneScore()) +
                "</title></circle>\n";
     }
-    for (std::size_t i : highestScores(scores, 5)) {
+    // Each label over its point: centred, else starting or ending there, else the same a line
+    // higher (up to three), else under the point; left out (the point still tells its score on
+    // hover) when all of these would cover another label, the axis title or the scores along the
+    // axis. Only the first place may reach beyond the picture's sides.
+    const std::vector<std::size_t> peaks = highestScores(scores, 5);
+    const double axisTop = scale.y(scale.topScore()), bottom = scale.y(0);
+    const PixelRect axisScores{0, axisTop - 9, scale.x(scale.firstSeconds()) - 2,
+                               bottom - axisTop + 12};
+    std::vector<std::vector<PixelRect>> places;
+    std::vector<std::vector<std::pair<double, double>>> anchors;  // centre x, baseline
+    for (std::size_t i : peaks) {
         const Sample& s = samples[i];
-        svg += "<text class=\"peak\" x=\"" + fixed(scale.x(s.timeSeconds()), 1) + "\" y=\"" +
-               fixed(scale.y(s.sceneScore()) - 7, 1) + "\">" + seconds(s.timeSeconds()) + ": " +
-               score(s.sceneScore()) + "</text>\n";
+        const double x = scale.x(s.timeSeconds()), y = scale.y(s.sceneScore());
+        const std::size_t chars = (seconds(s.timeSeconds()) + ": " + score(s.sceneScore())).size();
+        const double half = double(chars) * charWidth / 2;
+        places.emplace_back();
+        anchors.emplace_back();
+        const auto add = [&](double centre, double baseline) {
+            const bool inside = centre - half >= 0 && centre + half <= plotWidth;
+            if (!places.back().empty() && !inside) return;
+            places.back().push_back(textRect(centre - half, baseline, chars, charWidth));
+            anchors.back().emplace_back(centre, baseline);
+        };
+        for (int k = 0; k < 4; ++k) {
+            const double baseline = y - 7 - 13 * k;
+            if (k > 0 && baseline - ascent < 0) break;
+            add(x, baseline);
+            add(x - 4 + half, baseline);
+            add(x + 4 - half, baseline);
+        }
+        if (const double under = y + 16; under <= bottom - 2) add(x, under);
+    }
+    const auto chosen = placeLabels(places, 1, {title, axisScores});
+    for (std::size_t n = 0; n < peaks.size(); ++n) {
+        if (!chosen[n]) continue;
+        const Sample& s = samples[peaks[n]];
+        const auto [x, baseline] = anchors[n][*chosen[n]];
+        svg += "<text class=\"peak\" x=\"" + fixed(x, 1) + "\" y=\"" + fixed(baseline, 1) + "\">" +
+               seconds(s.timeSeconds()) + ": " + score(s.sceneScore()) + "</text>\n";
     }
     return svg;
 }
 
-std::string plot(const std::vector<Sample>& samples) {
-    const PlotArea area{64, 24, 872, 216};
-    double first = 0, last = 0, highest = 0;
-    std::vector<double> scores;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const double t = samples[i].timeSeconds();
-        first = i == 0 ? t : std::min(first, t);
-        last = i == 0 ? t : std::max(last, t);
-        highest = std::max(highest, samples[i].sceneScore());
-        scores.push_back(samples[i].sceneScore());
+// The samples' times from the earliest to the latest, and with a crop path, its frames' and
+// shots' times too (so that both plots share one time axis).
+TimeSpan timeSpan(const std::vector<Sample>& samples, const ReviewedPath* path) {
+    std::vector<double> times;
+    for (const Sample& s : samples) times.push_back(s.timeSeconds());
+    if (path) {
+        for (const auto& f : path->plan.frames) times.push_back(f.time);
+        for (const auto& shot : path->plan.shots) {
+            times.push_back(shot.start);
+            times.push_back(shot.end);
+        }
     }
-    const PlotScale scale(first, last, highest, area);
+    if (times.empty()) return {};
+    const auto [first, last] = std::minmax_element(times.begin(), times.end());
+    return {*first, *last};
+}
+
+std::string plot(const std::vector<Sample>& samples, TimeSpan span) {
+    const PlotArea area{64, 24, 872, 216};
+    double highest = 0;
+    std::vector<double> scores;
+    for (const Sample& s : samples) {
+        highest = std::max(highest, s.sceneScore());
+        scores.push_back(s.sceneScore());
+    }
+    const PlotScale scale(span.first, span.last, highest, area);
     return "<svg class=\"plot\" viewBox=\"0 0 " + fixed(plotWidth, 0) + " " + fixed(plotHeight, 0) +
            "\" role=\"img\" aria-label=\"scene score over time\">\n" + scoreGrid(scale, area) +
-           timeTicks(scale, area) + axes(area) + samplePoints(samples, scores, scale) + "</svg>\n";
+           timeTicks(scale, area) + axes(area, plotHeight, "scene score") +
+           samplePoints(samples, scores, scale, valueTitleRect(area, "scene score")) + "</svg>\n";
 }
 
-std::string boxes(const std::vector<Observation>& list, const char* kind, int width, int height) {
+// The crop window's centre over time in source pixels: x, and y when the window moves up or
+// down; a dashed line at each cut, and each shot's mode at its start.
+std::string pathPlot(const ReviewedPath& path, TimeSpan span) {
+    const PlotArea area{64, 24, 872, 136};
+    const auto& frames = path.plan.frames;
+    const bool vertical = std::any_of(frames.begin(), frames.end(), [&](const PlannedFrame& f) {
+        return f.window.y != frames.front().window.y;
+    });
+    const double highest =
+        vertical ? std::max(path.source.width, path.source.height) : path.source.width;
+    const PlotScale scale(span.first, span.last, highest, area);
+    std::string svg = "<svg class=\"plot path\" viewBox=\"0 0 " + fixed(plotWidth, 0) + " " +
+                      fixed(pathPlotHeight, 0) +
+                      "\" role=\"img\" aria-label=\"crop window centre over time\">\n" +
+                      scoreGrid(scale, area) + timeTicks(scale, area) +
+                      axes(area, pathPlotHeight, "window centre (source pixels)");
+    const auto trace = [&](const char* axis, auto centre) {
+        std::string line = std::string("<polyline class=\"centre ") + axis + "\" points=\"";
+        for (const auto& f : frames) {
+            line += fixed(scale.x(f.time), 1) + "," + fixed(scale.y(centre(f.window)), 1) + " ";
+        }
+        return line + "\"><title>window centre " + axis + "</title></polyline>\n";
+    };
+    svg += trace("x", [](const CropWindow& w) { return w.x + w.width / 2.0; });
+    if (vertical) svg += trace("y", [](const CropWindow& w) { return w.y + w.height / 2.0; });
+
+    const double bottom = area.top + area.height;
+    std::vector<std::vector<PixelRect>> places;
+    for (std::size_t i = 0; i < path.plan.shots.size(); ++i) {
+        const double x = scale.x(path.plan.shots[i].start);
+        if (i > 0) {
+            svg += "<line class=\"cut\" x1=\"" + fixed(x, 1) + "\" x2=\"" + fixed(x, 1) +
+                   "\" y1=\"" + fixed(area.top, 1) + "\" y2=\"" + fixed(bottom, 1) + "\"/>";
+        }
+        const std::size_t chars = cameraModeName(path.plan.shots[i].mode).size();
+        places.push_back({textRect(x + 3, area.top + 11, chars, charWidth),
+                          textRect(x + 3, area.top + 24, chars, charWidth)});
+    }
+    const auto chosen = placeLabels(places, 1);
+    for (std::size_t i = 0; i < path.plan.shots.size(); ++i) {
+        if (!chosen[i]) continue;
+        const PlannedShot& shot = path.plan.shots[i];
+        svg += "<text class=\"shot\" x=\"" + fixed(places[i][*chosen[i]].left, 1) + "\" y=\"" +
+               fixed(places[i][*chosen[i]].top + ascent, 1) + "\">" +
+               std::string(cameraModeName(shot.mode)) + "<title>shot from " + seconds(shot.start) +
+               " to " + seconds(shot.end) + "</title></text>\n";
+    }
+    // Which line is which, in the top-right corner.
+    const double right = area.left + area.width;
+    svg += "<line class=\"centre x\" x1=\"" + fixed(right - 150, 1) + "\" x2=\"" +
+           fixed(right - 126, 1) + "\" y1=\"10\" y2=\"10\"/><text x=\"" + fixed(right - 122, 1) +
+           "\" y=\"14\">x</text>";
+    if (vertical) {
+        svg += "<line class=\"centre y\" x1=\"" + fixed(right - 90, 1) + "\" x2=\"" +
+               fixed(right - 66, 1) + "\" y1=\"10\" y2=\"10\"/><text x=\"" +
+               fixed(right - 62, 1) + "\" y=\"14\">y</text>";
+    }
+    return svg + "\n</svg>\n";
+}
+
+// The faces' and humans' boxes on a picture, each with its confidence where that covers no
+// other box's: above the box's top-left corner (inside it at the picture's top), else inside
+// its top, under it, or inside its bottom; left out when all of these would (the box's title
+// still tells it).
+std::string boxes(const Sample& sample, int width, int height) {
+    struct Drawn {
+        const char* kind;
+        const Observation* box;
+        PixelRect rect;
+    };
+    std::vector<Drawn> drawn;
+    for (const auto& [kind, list] :
+         {std::pair{"face", &sample.faces()}, {"human", &sample.humans()}}) {
+        for (const Observation& box : *list) {
+            if (const auto rect = boxOnPicture(box, width, height)) {
+                drawn.push_back({kind, &box, *rect});
+            }
+        }
+    }
+    std::vector<std::vector<PixelRect>> places;
+    std::vector<std::vector<double>> baselines;
+    for (const Drawn& d : drawn) {
+        const PixelRect& r = d.rect;
+        const std::size_t chars = fixed(d.box->confidence(), 2).size();
+        const double left = r.left + 1, bottom = r.top + r.height;
+        const double usual = r.top >= 13 ? r.top - 3 : r.top + 12;
+        places.push_back({textRect(left, usual, chars, boldCharWidth)});
+        baselines.push_back({usual});
+        for (double baseline : {r.top + 12, bottom + 12, bottom - 3}) {
+            const PixelRect other = textRect(left, baseline, chars, boldCharWidth);
+            if (baseline == usual || other.top < 0 || other.top + other.height > height) continue;
+            places.back().push_back(other);
+            baselines.back().push_back(baseline);
+        }
+    }
+    const auto chosen = placeLabels(places, 1);
     std::string svg;
-    for (const Observation& box : list) {
-        const auto rect = boxOnPicture(box, width, height);
-        if (!rect) continue;
-        // The confidence above the box's top-left corner, or inside it at the picture's top.
-        const double labelY = rect->top >= 13 ? rect->top - 3 : rect->top + 12;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        const auto& [kind, box, rect] = drawn[i];
         svg += std::string("<g class=\"") + kind + "\"><title>" + kind + ", confidence " +
-               fixed(box.confidence(), 3) + "</title><rect x=\"" + fixed(rect->left, 1) +
-               "\" y=\"" + fixed(rect->top, 1) + "\" width=\"" + fixed(rect->width, 1) +
-               "\" height=\"" + fixed(rect->height, 1) + "\"/><text x=\"" +
-               fixed(rect->left + 1, 1) + "\" y=\"" + fixed(labelY, 1) + "\">" +
-               fixed(box.confidence(), 2) + "</text></g>\n";
+               fixed(box->confidence(), 3) + "</title><rect x=\"" + fixed(rect.left, 1) +
+               "\" y=\"" + fixed(rect.top, 1) + "\" width=\"" + fixed(rect.width, 1) +
+               "\" height=\"" + fixed(rect.height, 1) + "\"/>";
+        if (chosen[i]) {
+            svg += "<text x=\"" + fixed(rect.left + 1, 1) + "\" y=\"" +
+                   fixed(baselines[i][*chosen[i]], 1) + "\">" +
+                   fixed(box->confidence(), 2) + "</text>";
+        }
+        svg += "</g>\n";
     }
     return svg;
 }
 
-std::string frame(const Sample& sample, const Thumbnail& thumbnail) {
+// The crop window on a thumbnail, the picture outside it dimmed.
+std::string window(const PlannedFrame& planned, Size source, int width, int height) {
+    const PixelRect r = windowOnPicture(planned.window, source, width, height);
+    const std::string right = fixed(r.left + r.width, 1), bottom = fixed(r.top + r.height, 1);
+    const CropWindow& w = planned.window;
+    return "<path class=\"outside\" fill-rule=\"evenodd\" d=\"M0 0H" + std::to_string(width) + "V" +
+           std::to_string(height) + "H0Z M" + fixed(r.left, 1) + " " + fixed(r.top, 1) + "H" +
+           right + "V" + bottom + "H" + fixed(r.left, 1) + "Z\"/>\n<rect class=\"window\" x=\"" +
+           fixed(r.left, 1) + "\" y=\"" + fixed(r.top, 1) + "\" width=\"" + fixed(r.width, 1) +
+           "\" height=\"" + fixed(r.height, 1) + "\"><title>crop window at " +
+           seconds(planned.time) + ": " + std::to_string(w.width) + " × " +
+           std::to_string(w.height) + " from (" + std::to_string(w.x) + ", " + std::to_string(w.y) +
+           ")</title></rect>\n";
+}
+
+std::string frame(const Sample& sample, const Thumbnail& thumbnail, const ReviewedPath* path) {
     const std::string w = std::to_string(thumbnail.width), h = std::to_string(thumbnail.height);
     std::string html = "<figure>\n<div class=\"pic\"><img src=\"data:image/jpeg;base64," +
                        base64(thumbnail.jpeg) + "\" width=\"" + w + "\" height=\"" + h +
                        "\" alt=\"frame at " + seconds(sample.timeSeconds()) + "\">";
     html += "<svg class=\"boxes\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w +
             " " + h + "\">\n";
-    html += boxes(sample.faces(), "face", thumbnail.width, thumbnail.height);
-    html += boxes(sample.humans(), "human", thumbnail.width, thumbnail.height);
+    const PlannedFrame* planned =
+        path ? nearestFrame(path->plan.frames, thumbnail.frameSeconds) : nullptr;
+    if (planned) html += window(*planned, path->source, thumbnail.width, thumbnail.height);
+    html += boxes(sample, thumbnail.width, thumbnail.height);
     html += "</svg></div>\n<figcaption><b>" + seconds(sample.timeSeconds()) + "</b>";
     if (std::abs(thumbnail.frameSeconds - sample.timeSeconds()) >= 0.0005) {
         html += " (frame at " + seconds(thumbnail.frameSeconds) + ")";
     }
-    html += " · score " + score(sample.sceneScore()) + "<br>" + boxCounts(sample) +
-            "</figcaption>\n</figure>\n";
+    html += " · score " + score(sample.sceneScore()) + "<br>" + boxCounts(sample);
+    if (planned) {
+        html += "<br>window at x " + std::to_string(planned->window.x) + ", y " +
+                std::to_string(planned->window.y);
+        if (std::abs(planned->time - thumbnail.frameSeconds) >= 0.0005) {
+            html += " (path at " + seconds(planned->time) + ")";
+        }
+    }
+    html += "</figcaption>\n</figure>\n";
     return html;
 }
 
 }  // namespace
 
 std::string renderPage(const PageFacts& facts, const std::vector<Sample>& samples,
-                       const std::vector<Thumbnail>& thumbnails) {
+                       const std::vector<Thumbnail>& thumbnails, const ReviewedPath* path) {
     std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<title>Review: " + escapeHtml(facts.videoName) + "</title>\n<style>" +
-                       style + "</style>\n</head>\n<body>\n";
-    html += header(facts, samples, thumbnails.size());
-    html += "<section>\n<h2>Scene score</h2>\n" + plot(samples) + "</section>\n";
+                       style + (path ? pathStyle : "") + "</style>\n</head>\n<body>\n";
+    html += header(facts, samples, thumbnails.size(), path);
+    const TimeSpan span = timeSpan(samples, path);
+    html += "<section>\n<h2>Scene score</h2>\n" + plot(samples, span);
+    if (path) html += "<h3>Crop window</h3>\n" + pathPlot(*path, span);
+    html += "</section>\n";
     html += "<section>\n<h2>Frames</h2>\n<div class=\"frames\">\n";
     for (const Thumbnail& thumbnail : thumbnails) {
-        html += frame(samples.at(thumbnail.sample), thumbnail);
+        html += frame(samples.at(thumbnail.sample), thumbnail, path);
     }
     return html + "</div>\n</section>\n</body>\n</html>\n";
 }

@@ -76,9 +76,20 @@ std::string fixed(double value, int decimals);
 // The indices of the samples in time order (equal times in list order).
 std::vector<std::size_t> timeOrder(const std::vector<Sample>& samples);
 
-// The arguments as one line a POSIX shell reads back the same: each one that holds anything
-// but letters, digits and _ - . / , : = + @ % goes in single quotes.
+// One argument as a POSIX shell reads it back the same: as it is when it holds only letters,
+// digits and _ - . / , : = + @ %, otherwise in single quotes.
+std::string shellWord(const std::string& argument);
+
+// The arguments as one line a POSIX shell reads back the same (shellWord of each, spaced).
 std::string commandText(const std::vector<std::string>& arguments);
+
+// Where labels go so that none covers another. For each label, in order (an earlier label keeps
+// its place), the index of the first of its candidate rectangles that comes no nearer than `gap`
+// to any rectangle chosen before it or `taken` from the start (other text); none (the label is
+// left out) when every candidate does.
+std::vector<std::optional<std::size_t>> placeLabels(
+    const std::vector<std::vector<PixelRect>>& candidates, double gap,
+    std::vector<PixelRect> taken = {});
 
 // One frame shown on the page: the sample it belongs to and its JPEG thumbnail.
 struct Thumbnail {
@@ -91,20 +102,25 @@ struct Thumbnail {
 
 // What the header states besides what the samples give.
 struct PageFacts {
-    std::string videoName;        // as given on the command line
-    double durationSeconds = 0.0; // NaN when the container does not say
-    int decodedWidth = 0;         // the frames as the detectors saw them
+    std::string videoName;             // as given on the command line
+    double durationSeconds = 0.0;      // NaN when the container does not say
+    int decodedWidth = 0;              // the frames as the detectors saw them
     int decodedHeight = 0;
-    std::string command;          // the command line that made the page
+    std::vector<std::string> command;  // the arguments of the command that made the page
+    std::string pathName;              // the crop path file as given, when one is drawn
 };
+
+struct ReviewedPath;
 
 // Frames on one page at most; longer runs are thinned evenly.
 inline constexpr std::size_t maximumFramesShown = 300;
 
 // The whole page: header, scene-score plot (one point per sample) and the frames in the order
-// given, with the boxes of their samples drawn over them. Self-contained: no scripts, no
-// fonts, nothing fetched.
+// given, with the boxes of their samples drawn over them. With a crop path, also the window of
+// the path's frame nearest each thumbnail's time, and a plot of the window's centre over time
+// with the shots marked. Self-contained: no scripts, no fonts, nothing fetched.
 std::string renderPage(const PageFacts& facts, const std::vector<Sample>& samples,
-                       const std::vector<Thumbnail>& thumbnails);
+                       const std::vector<Thumbnail>& thumbnails,
+                       const ReviewedPath* path = nullptr);
 
 }  // namespace autoframe::review

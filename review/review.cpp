@@ -6,7 +6,9 @@
 #include "core/error_codes.h"
 #include "core/text.h"
 #include "results/files.h"
+#include "planning/crop_path_reader.h"
 #include "results/json_reader.h"
+#include "review/crop_path.h"
 #include "review/thumbnail.h"
 
 namespace autoframe::review {
@@ -64,14 +66,52 @@ Expected<std::vector<Thumbnail>> thumbnails(FrameSource& source, const std::vect
     return shown;
 }
 
+// The crop path in the file, with the source size its windows imply for frames decoded at
+// `decoded`.
+Expected<ReviewedPath> readPath(const std::string& file, const std::string& video, Size decoded) {
+    auto json = readWhole(file);
+    if (!json) return std::unexpected(std::move(json.error()));
+    auto plan = decodePlan(*json);
+    if (!plan) {
+        return fail(ReviewCode::cannotRead,
+                    quoted(file) + " is not a crop path: " + plan.error().description);
+    }
+    auto source = sourceSizeOf(*plan, decoded);
+    if (!source) {
+        return fail(ReviewCode::cannotRead, quoted(file) + " is not a crop path of " +
+                                                quoted(video) + ": " + source.error().description);
+    }
+    return ReviewedPath{std::move(*plan), *source};
+}
+
 }  // namespace
 
+Expected<ReviewFiles> parseReviewArguments(const std::vector<std::string>& arguments) {
+    ReviewFiles files;
+    std::vector<std::string> positional;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] != "--path") {
+            positional.push_back(arguments[i]);
+            continue;
+        }
+        if (files.path || i + 1 == arguments.size()) {
+            return fail(ReviewCode::usage, std::string(usageText));
+        }
+        files.path = arguments[++i];
+    }
+    if (positional.size() != 3) return fail(ReviewCode::usage, std::string(usageText));
+    files.video = positional[0];
+    files.samples = positional[1];
+    files.report = positional[2];
+    return files;
+}
 
 Expected<void> makeReviewPage(const std::vector<std::string>& arguments, Services& services) {
-    if (arguments.size() != 4) return fail(ReviewCode::usage, std::string(usageText));
-    const std::string& video = arguments[1];
-    const std::string& samplesPath = arguments[2];
-    const std::string& reportPath = arguments[3];
+    auto files = parseReviewArguments(arguments);
+    if (!files) return std::unexpected(std::move(files.error()));
+    const std::string& video = files->video;
+    const std::string& samplesPath = files->samples;
+    const std::string& reportPath = files->report;
 
     auto json = readWhole(samplesPath);
     if (!json) return std::unexpected(std::move(json.error()));
@@ -94,12 +134,20 @@ Expected<void> makeReviewPage(const std::vector<std::string>& arguments, Service
     facts.durationSeconds = *duration;
     facts.decodedWidth = first->frame.width;
     facts.decodedHeight = first->frame.height;
-    facts.command = commandText(arguments);
+    facts.command = arguments;
 
     if (auto inside = checkTimes(*samples, facts.durationSeconds, video); !inside) return inside;
+    std::optional<ReviewedPath> path;
+    if (files->path) {
+        auto read = readPath(*files->path, video, {facts.decodedWidth, facts.decodedHeight});
+        if (!read) return std::unexpected(std::move(read.error()));
+        path = std::move(*read);
+        facts.pathName = *files->path;
+    }
     auto shown = thumbnails(*source, *samples);
     if (!shown) return std::unexpected(std::move(shown.error()));
-    return writeWhole(reportPath, renderPage(facts, *samples, *shown));
+    return writeWhole(reportPath,
+                      renderPage(facts, *samples, *shown, path ? &*path : nullptr));
 }
 
 std::string failureLine(const Error& error) { return "Review failed: " + error.description + "\n"; }

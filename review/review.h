@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,12 +13,22 @@
 namespace autoframe::review {
 
 inline constexpr std::string_view usageText =
-    "Usage: autoframe-review <video> <samples.json> <report.html>";
+    "Usage: autoframe-review [--path <crop-path.json>] <video> <samples.json> <report.html>";
 
-// One review: reads the samples file, checks its times against the video, reads the frames
-// (thinned to maximumFramesShown) with the frame source the services open (the helper's own)
-// and writes the page. The page file appears whole or not at all. Writes nothing to the
-// streams; an error is returned instead.
+// The files of one review, as given on the command line.
+struct ReviewFiles {
+    std::string video, samples, report;
+    std::optional<std::string> path;  // the crop path to draw, if any
+};
+
+// The command line (arguments[0] the program): three files, and "--path" with its file before,
+// between or after them, once; anything else is the usage error.
+Expected<ReviewFiles> parseReviewArguments(const std::vector<std::string>& arguments);
+
+// One review: reads the samples file (and the crop path, if given), checks the samples' times
+// against the video, reads the frames (thinned to maximumFramesShown) with the frame source the
+// services open (the helper's own) and writes the page. The page file appears whole or not at
+// all. Writes nothing to the streams; an error is returned instead.
 Expected<void> makeReviewPage(const std::vector<std::string>& arguments, Services& services);
 
 // The failure line: "Review failed: " + description + line feed.

@@ -57,9 +57,17 @@ TEST_F(ReviewBadInput, FailsWithOneLineAndLeavesNoPage) {
     writeFile(dir + "/late.json", "[" + sample(0) + "," + sample(5) + "]");
     writeFile(dir + "/early.json", "[" + sample(-0.5) + "]");
     writeFile(dir + "/notes.mp4", "These are notes, not a video.\n");
+    // Crop paths: one cut short, one with a window off by half a pixel, one planned on full HD
+    // (windows 608 x 1080) where the clip is 160 x 90.
+    const std::string window = R"({"time":0,"x":55,"y":0,"width":50,"height":90})";
+    writeFile(dir + "/cut-path.json", R"({"frames":[)" + window);
+    writeFile(dir + "/half-pixel.json",
+              R"({"frames":[{"time":0,"x":55.5,"y":0,"width":50,"height":90}],"shots":[]})");
+    writeFile(dir + "/hd-path.json",
+              R"({"frames":[{"time":0,"x":656,"y":0,"width":608,"height":1080}],"shots":[]})");
     const std::string v = clip();
-    const std::string usage =
-        "Review failed: Usage: autoframe-review <video> <samples.json> <report.html>\n";
+    const std::string usage = "Review failed: Usage: autoframe-review [--path <crop-path.json>] "
+                              "<video> <samples.json> <report.html>\n";
     struct Case {
         const char* name;
         std::vector<std::string> arguments;
@@ -69,6 +77,21 @@ TEST_F(ReviewBadInput, FailsWithOneLineAndLeavesNoPage) {
         {"no arguments", {}, usage},
         {"two arguments", {v, good}, usage},
         {"four arguments", {v, good, page, "extra"}, usage},
+        {"--path without its file", {v, good, page, "--path"}, usage},
+        {"--path twice", {"--path", good, v, good, page, "--path", good}, usage},
+        {"missing crop path", {"--path", dir + "/none.json", v, good, page},
+         "Review failed: cannot read '" + dir + "/none.json': No such file or directory\n"},
+        {"crop path cut short", {v, good, page, "--path", dir + "/cut-path.json"},
+         "Review failed: '" + dir + "/cut-path.json' is not a crop path: byte " +
+             std::to_string(11 + window.size()) +
+             ": expected ',' or ']' after an array element, found the end of the text\n"},
+        {"crop window off by half a pixel", {v, good, page, "--path", dir + "/half-pixel.json"},
+         "Review failed: '" + dir + "/half-pixel.json' is not a crop path: frame 0 member \"x\" "
+         "(byte 25): expected a whole number of pixels from 0, found 55.5\n"},
+        {"crop path of another size", {v, good, page, "--path", dir + "/hd-path.json"},
+         "Review failed: '" + dir + "/hd-path.json' is not a crop path of '" + v +
+             "': its windows of 608 x 1080 pixels span the height of a 1920 x 1080 source, which "
+             "decodes at 960 x 540, not at 160 x 90 as the video does\n"},
         {"missing samples file", {v, dir + "/none.json", page},
          "Review failed: cannot read '" + dir + "/none.json': No such file or directory\n"},
         {"samples file a folder", {v, dir, page},
@@ -125,6 +148,24 @@ TEST_F(ReviewBadInput, AnUnwritablePageIsAnErrorAndTheGoodCaseWrites) {
     EXPECT_TRUE(html.ends_with("</html>\n"));
     EXPECT_NE(html.find("160 × 90 pixels as decoded"), std::string::npos);
     EXPECT_NE(html.find("3 samples from 0.000 s to 2.900 s"), std::string::npos);
+
+    // With a crop path: 9:16 windows of the 160 x 90 clip, drawn on each 160 x 90 thumbnail.
+    writeFile(dir + "/path.json",
+              R"({"frames":[{"time":0,"x":0,"y":0,"width":50,"height":90},)"
+              R"({"time":1.5,"x":55,"y":0,"width":50,"height":90},)"
+              R"({"time":2.9,"x":110,"y":0,"width":50,"height":90}],)"
+              R"("shots":[{"start":0,"end":2.9,"mode":"follow"}]})");
+    const auto withPath =
+        runProgram(AUTOFRAME_REVIEW, {"--path", dir + "/path.json", clip(), good, page}, {}, 60);
+    EXPECT_EQ(withPath.status, 0) << withPath.err;
+    EXPECT_EQ(withPath.err, "");
+    const std::string drawn = readFile(page);
+    for (const char* rect : {R"(<rect class="window" x="0.0" y="0.0" width="50.0" height="90.0">)",
+                             R"(<rect class="window" x="55.0" y="0.0" width="50.0" height="90.0">)",
+                             R"(<rect class="window" x="110.0" y="0.0" width="50.0" height="90.0">)"}) {
+        EXPECT_NE(drawn.find(rect), std::string::npos) << rect;
+    }
+    EXPECT_NE(drawn.find("3 windows of 50 × 90 pixels in the 160 × 90 source"), std::string::npos);
 }
 
 }  // namespace
