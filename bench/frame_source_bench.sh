@@ -13,17 +13,8 @@ work=${2:-/tmp/autoframe-bench}
 runs=${RUNS:-3}
 bench=$build/bench/frame_source_bench
 helper=$build/autoframe-helper
-clip=$work/clip-1080p30.mp4
-source_clip=/usr/share/doc/opencv-doc/examples/data/vtest.avi
 
-mkdir -p "$work"
-if [[ ! -f $clip ]]; then
-  echo "making $clip from $source_clip" >&2
-  ffmpeg -nostdin -v error -y -stream_loop -1 -i "$source_clip" -t 60 -an \
-    -vf "scale=1920:1080,fps=30" -c:v libx264 -preset veryfast -crf 20 -g 60 -pix_fmt yuv420p \
-    "$work/partial.mp4"
-  mv "$work/partial.mp4" "$clip"
-fi
+clip=$(bash "$root/bench/bench_clip.sh" "$work")
 
 min() { awk -v a="$1" -v b="$2" 'BEGIN {print (b == "" || a < b) ? a : b}'; }
 

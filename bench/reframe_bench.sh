@@ -16,17 +16,8 @@ build=$(cd "${1:-$root/build}" && pwd)
 work=${2:-/tmp/autoframe-bench}
 runs=${RUNS:-5}
 bench=$build/bench/reframe_bench
-clip=$work/clip-1080p30.mp4
-source_clip=/usr/share/doc/opencv-doc/examples/data/vtest.avi
 
-mkdir -p "$work"
-if [[ ! -f $clip ]]; then
-  echo "making $clip from $source_clip" >&2
-  ffmpeg -nostdin -v error -y -stream_loop -1 -i "$source_clip" -t 60 -an \
-    -vf "scale=1920:1080,fps=30" -c:v libx264 -preset veryfast -crf 20 -g 60 -pix_fmt yuv420p \
-    "$work/partial.mp4"
-  mv "$work/partial.mp4" "$clip"
-fi
+clip=$(bash "$root/bench/bench_clip.sh" "$work")
 
 names=(ffmpeg ffmpeg-pan fixed pan zoom)
 pan_x="'(iw-608)/2*(1+sin(2*PI*t/10))'"

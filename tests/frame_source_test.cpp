@@ -24,6 +24,7 @@
 #include "platform/opencv/gray.h"
 #include "platform/real_services.h"
 #include "results/json_reader.h"
+#include "tests/pattern_clips.h"
 #include "tests/support.h"
 
 namespace autoframe {
@@ -32,34 +33,17 @@ namespace {
 using testing::fixtureDir;
 using testing::makeFixture;
 using testing::runShell;
+using testing::brightness;
+using testing::evenTimes;
+using testing::fromPattern;
+using testing::readBytes;
+using testing::withDisplayMatrix;
+using testing::x264;
 
 // As in the helper: the libraries' own logging stays off.
 const bool librariesSilenced = (silenceLibraries(), true);
 
 std::string quote(const std::string& text) { return "'" + text + "'"; }
-
-// 10 s at 25 frames per second, 160x96 gray, lossless: frame n shows n in binary.
-std::string patternMaster() {
-    return makeFixture(
-        "pattern.mkv",
-        "-f lavfi -i \"color=black:s=160x96:r=25:d=10,format=gray,"
-        "geq=lum='if(lt(Y,24)*lt(X,24),255,if(gte(Y,24)*lt(Y,72),"
-        "255*mod(floor(N/pow(2,7-floor(X/20))),2),0))'\" -c:v ffv1");
-}
-
-std::string fromPattern(const std::string& name, const std::string& encoding,
-                        const testing::FixtureFinish& finish = {}) {
-    const std::string master = patternMaster();
-    if (master.empty()) return "";
-    return makeFixture(name, "-i " + quote(master) + " " + encoding, finish);
-}
-
-double brightness(const Frame& frame, double fx, double fy) {
-    const int x = std::min(frame.width - 1, int(fx * frame.width));
-    const int y = std::min(frame.height - 1, int(fy * frame.height));
-    const std::size_t at = (std::size_t(y) * std::size_t(frame.width) + std::size_t(x)) * 3;
-    return (frame.bgr[at] + frame.bgr[at + 1] + frame.bgr[at + 2]) / 3.0;
-}
 
 // The number drawn in a pattern frame (blocks 20 of 160 pixels wide in the middle band).
 int frameNumber(const Frame& frame) {
@@ -95,12 +79,6 @@ int nearestFrame(const std::vector<double>& frameTimes, double seconds) {
     return best;
 }
 
-std::vector<double> evenTimes(int frames, double fps) {
-    std::vector<double> times;
-    for (int n = 0; n < frames; ++n) times.push_back(n / fps);
-    return times;
-}
-
 // Requests `requests` in order and checks each answer against the pattern.
 void expectPatternFrames(FrameSource& source, const std::vector<double>& frameTimes,
                          const std::vector<double>& requests) {
@@ -117,43 +95,6 @@ void expectPatternFrames(FrameSource& source, const std::vector<double>& frameTi
         EXPECT_TRUE(isUpright(got->frame));
     }
 }
-
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-// Writes a display matrix (rotation and mirroring, 16.16 fixed point) into the video track header
-// of an MP4 or MOV file, as cameras and phones do.
-bool setDisplayMatrix(const std::string& path, int a, int b, int c, int d) {
-    auto bytes = readBytes(path);
-    const std::string tag = "tkhd";
-    const auto found = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end());
-    if (found == bytes.end()) return false;
-    const std::size_t type = std::size_t(found - bytes.begin());
-    const std::size_t matrix = type + (bytes[type + 4] == 1 ? 52 : 44);
-    if (matrix + 36 > bytes.size()) return false;
-    const auto put = [&](std::size_t index, std::int32_t value) {
-        const auto u = std::uint32_t(value);
-        for (int i = 0; i < 4; ++i) bytes[matrix + index * 4 + i] = std::uint8_t(u >> (24 - 8 * i));
-    };
-    put(0, a * 65536);
-    put(1, b * 65536);
-    put(3, c * 65536);
-    put(4, d * 65536);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(out);
-}
-
-// The fixture step that writes this display matrix.
-testing::FixtureFinish withDisplayMatrix(int a, int b, int c, int d) {
-    return {"display matrix " + std::to_string(a) + " " + std::to_string(b) + " " +
-                std::to_string(c) + " " + std::to_string(d),
-            [=](const std::string& file) { return setDisplayMatrix(file, a, b, c, d); }};
-}
-
-const std::string x264 = "-c:v libx264 -preset veryfast -pix_fmt yuv420p";
 
 struct Clip {
     const char* id;  // the test's name

@@ -9,6 +9,7 @@
 
 #include "platform/ffmpeg/frame_source.h"
 #include "platform/real_services.h"
+#include "tests/pattern_clips.h"
 #include "tests/support.h"
 
 namespace autoframe {
@@ -16,7 +17,6 @@ namespace {
 
 using testing::makeFixture;
 using testing::runProgram;
-using testing::runShell;
 
 const bool librariesSilenced = (silenceLibraries(), true);
 
@@ -33,20 +33,9 @@ std::string clipWithCutAndSound() {
         "-pix_fmt yuv420p -c:a aac -b:a 64k -shortest");
 }
 
-// The output of a shell command, "" when it fails.
-std::string shellOutput(const std::string& command) {
-    const std::string file = testing::privatePath("shell-output.txt");
-    if (!runShell(command + " > '" + file + "'")) return "";
-    return testing::readFile(file);
-}
-
 std::string probe(const std::string& video, const std::string& entries) {
-    return shellOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries " + entries +
+    return testing::commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries " + entries +
                        " -of default=nw=1:nk=1 '" + video + "'");
-}
-
-std::string audioMd5(const std::string& video) {
-    return shellOutput("ffmpeg -v error -i '" + video + "' -map 0:a -c copy -f md5 -");
 }
 
 struct PathFrame {
@@ -85,9 +74,9 @@ TEST(ReframeEndToEnd, NineBySixteenKeepsFramesSoundAndJumpsOnlyAtTheCut) {
     EXPECT_EQ(probe(out, "stream=nb_read_frames"), probe(clip, "stream=nb_read_frames"));
     const double duration = std::stod(probe(out, "format=duration"));
     EXPECT_NEAR(duration, std::stod(probe(clip, "format=duration")), 0.1);
-    const std::string sound = audioMd5(clip);
+    const std::string sound = testing::audioPacketsMd5(clip);
     ASSERT_FALSE(sound.empty());
-    EXPECT_EQ(audioMd5(out), sound);
+    EXPECT_EQ(testing::audioPacketsMd5(out), sound);
 
     // The path: one window a frame, inside the picture; moves of more than 5 % of the width in
     // one frame only at the cut, where a shot starts.

@@ -22,6 +22,7 @@
 #include "platform/ffmpeg/staged_file.h"
 #include "platform/ffmpeg/frame_source.h"
 #include "platform/real_services.h"
+#include "tests/pattern_clips.h"
 #include "tests/support.h"
 
 namespace autoframe::reframe {
@@ -29,40 +30,18 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::makeFixture;
+using testing::audioPacketsMd5;
+using testing::brightness;
+using testing::commandOutput;
+using testing::fromPattern;
 using testing::privatePath;
+using testing::readBytes;
+using testing::withDisplayMatrix;
+using testing::x264;
 
 const bool librariesSilenced = (silenceLibraries(), true);
 
 std::string quote(const std::string& text) { return "'" + text + "'"; }
-
-// 10 s at 25 frames per second, 160x96 gray, lossless: frame n shows n in binary.
-std::string patternMaster() {
-    return makeFixture("pattern.mkv",
-                       "-f lavfi -i \"color=black:s=160x96:r=25:d=10,format=gray,"
-                       "geq=lum='if(lt(Y,24)*lt(X,24),255,if(gte(Y,24)*lt(Y,72),"
-                       "255*mod(floor(N/pow(2,7-floor(X/20))),2),0))'\" -c:v ffv1");
-}
-
-std::string fromPattern(const std::string& name, const std::string& encoding,
-                        const testing::FixtureFinish& finish = {}) {
-    const std::string master = patternMaster();
-    if (master.empty()) return "";
-    return makeFixture(name, "-i " + quote(master) + " " + encoding, finish);
-}
-
-const std::string x264 = "-c:v libx264 -preset veryfast -pix_fmt yuv420p";
-
-// Standard output of a shell command.
-std::string outputOf(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
 
 std::vector<double> numbersIn(const std::string& text) {
     std::vector<double> numbers;
@@ -76,34 +55,22 @@ std::vector<double> numbersIn(const std::string& text) {
 // The presentation time of every video frame as ffprobe decodes them.
 std::vector<double> probedFrameTimes(const std::string& path) {
     return numbersIn(
-        outputOf("ffprobe -v error -select_streams v:0 -show_entries "
+        commandOutput("ffprobe -v error -select_streams v:0 -show_entries "
                  "frame=best_effort_timestamp_time -of csv=p=0 " +
                  quote(path)));
 }
 
 double probedDuration(const std::string& path) {
     const auto numbers = numbersIn(
-        outputOf("ffprobe -v error -show_entries format=duration -of csv=p=0 " + quote(path)));
+        commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 " + quote(path)));
     return numbers.empty() ? -1.0 : numbers.front();
 }
 
 std::string probed(const std::string& path, const std::string& stream, const std::string& entry) {
-    std::string text = outputOf("ffprobe -v error -select_streams " + stream +
+    std::string text = commandOutput("ffprobe -v error -select_streams " + stream +
                                 " -show_entries stream=" + entry + " -of csv=p=0 " + quote(path));
     while (!text.empty() && (text.back() == '\n' || text.back() == ',')) text.pop_back();
     return text;
-}
-
-// The md5 of the audio packets, as the ffmpeg command copies them.
-std::string audioPacketsMd5(const std::string& path) {
-    return outputOf("ffmpeg -nostdin -v error -i " + quote(path) + " -map 0:a:0 -c copy -f md5 -");
-}
-
-double brightness(const Frame& frame, double fx, double fy) {
-    const int x = std::min(frame.width - 1, int(fx * frame.width));
-    const int y = std::min(frame.height - 1, int(fy * frame.height));
-    const std::size_t at = (std::size_t(y) * std::size_t(frame.width) + std::size_t(x)) * 3;
-    return (frame.bgr[at] + frame.bgr[at + 1] + frame.bgr[at + 2]) / 3.0;
 }
 
 // The number in a frame showing the pattern's band, blocks an eighth of the width each.
@@ -127,37 +94,6 @@ std::vector<Frame> decodedFrames(const std::string& path) {
         frames.push_back(std::move(got->frame));
     }
     return frames;
-}
-
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-// Writes a display matrix into the video track header of an MP4 file, as phones do.
-testing::FixtureFinish withDisplayMatrix(int a, int b, int c, int d) {
-    return {
-        "display matrix " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) +
-            " " + std::to_string(d),
-        [=](const std::string& file) {
-            auto bytes = readBytes(file);
-            const std::string tag = "tkhd";
-            const auto found = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end());
-            if (found == bytes.end()) return false;
-            const std::size_t type = std::size_t(found - bytes.begin());
-            const std::size_t matrix = type + (bytes[type + 4] == 1 ? 52 : 44);
-            if (matrix + 36 > bytes.size()) return false;
-            const int values[4][2] = {{0, a}, {1, b}, {3, c}, {4, d}};
-            for (const auto& [index, value] : values) {
-                const auto u = std::uint32_t(value * 65536);
-                for (int i = 0; i < 4; ++i) {
-                    bytes[matrix + std::size_t(index) * 4 + i] = std::uint8_t(u >> (24 - 8 * i));
-                }
-            }
-            std::ofstream out(file, std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-            return bool(out);
-        }};
 }
 
 // A fresh folder of this test process for outputs.
@@ -201,7 +137,7 @@ struct TimedClip {
     int uprightWidth = 160, uprightHeight = 96;
 };
 
-std::vector<double> evenTimes(int frames, double fps, double gapAfter = 1e9, double gap = 0) {
+std::vector<double> timesWithGap(int frames, double fps, double gapAfter = 1e9, double gap = 0) {
     std::vector<double> times;
     for (int n = 0; n < frames; ++n) times.push_back(n / fps + (n >= gapAfter ? gap : 0.0));
     return times;
@@ -216,28 +152,28 @@ std::string withGap(const std::string& name, const std::string& encoding) {
 std::vector<TimedClip> timedClips() {
     return {
         {"H.264 in MP4 with B-frames",
-         [] { return fromPattern("times-h264.mp4", "-t 2 " + x264 + " -bf 3"); }, evenTimes(50, 25),
+         [] { return fromPattern("times-h264.mp4", "-t 2 " + x264 + " -bf 3"); }, timesWithGap(50, 25),
          true},
         {"H.264 in MKV", [] { return fromPattern("times-h264.mkv", "-t 2 " + x264); },
-         evenTimes(50, 25), true},
+         timesWithGap(50, 25), true},
         {"H.264 in MPEG-TS, starting at 1.4 s",
-         [] { return fromPattern("times-h264.ts", "-t 2 " + x264 + " -bf 2"); }, evenTimes(50, 25),
+         [] { return fromPattern("times-h264.ts", "-t 2 " + x264 + " -bf 2"); }, timesWithGap(50, 25),
          false},
         {"MPEG-4 Part 2 in AVI",
-         [] { return fromPattern("times-mpeg4.avi", "-t 2 -c:v mpeg4 -q:v 3"); }, evenTimes(50, 25),
+         [] { return fromPattern("times-mpeg4.avi", "-t 2 -c:v mpeg4 -q:v 3"); }, timesWithGap(50, 25),
          false},
         {"variable rate H.264 in MP4", [] { return withGap("times-gap.mp4", x264 + " -bf 3"); },
-         evenTimes(50, 25, 25, 0.48), true},
+         timesWithGap(50, 25, 25, 0.48), true},
         {"variable rate in MKV", [] { return withGap("times-gap.mkv", x264); },
-         evenTimes(50, 25, 25, 0.48), true},
+         timesWithGap(50, 25, 25, 0.48), true},
         {"shown turned",
          [] {
              return fromPattern("times-turned.mp4", "-t 2 -vf transpose=cclock " + x264,
                                 withDisplayMatrix(0, 1, -1, 0));
          },
-         evenTimes(50, 25), true},
+         timesWithGap(50, 25), true},
         {"wide pixels", [] { return fromPattern("times-sar.mp4", "-t 2 -vf setsar=2 " + x264); },
-         evenTimes(50, 25), true, 320, 96},
+         timesWithGap(50, 25), true, 320, 96},
     };
 }
 

@@ -10,6 +10,7 @@ extern "C" {
 
 #include "core/error_codes.h"
 #include "platform/ffmpeg/errors.h"
+#include "platform/ffmpeg/picture.h"
 
 namespace autoframe::reframe {
 namespace {
@@ -35,19 +36,6 @@ template <class Enumeration>
 Enumeration known(const Enumeration& field, int count, Enumeration otherwise) {
     const int value = storedNumber(field);
     return value >= 0 && value < count ? Enumeration(value) : otherwise;
-}
-
-// The legacy formats that say "full range" by their name, as their plain twins: the values are
-// kept as they are and the range goes into the output's tags.
-AVPixelFormat withoutRangeInName(AVPixelFormat format) {
-    switch (format) {
-        case AV_PIX_FMT_YUVJ420P: return AV_PIX_FMT_YUV420P;
-        case AV_PIX_FMT_YUVJ422P: return AV_PIX_FMT_YUV422P;
-        case AV_PIX_FMT_YUVJ444P: return AV_PIX_FMT_YUV444P;
-        case AV_PIX_FMT_YUVJ440P: return AV_PIX_FMT_YUV440P;
-        case AV_PIX_FMT_YUVJ411P: return AV_PIX_FMT_YUV411P;
-        default: return format;
-    }
 }
 
 bool isColourFormat(const AVPixFmtDescriptor& d) {
@@ -88,7 +76,7 @@ OutputColour outputColourOf(const AVFrame& picture) {
         colour.range = range == AVCOL_RANGE_MPEG ? AVCOL_RANGE_MPEG : AVCOL_RANGE_JPEG;
     } else {
         colour.space = known(picture.colorspace, AVCOL_SPC_NB, AVCOL_SPC_UNSPECIFIED);
-        const bool full = withoutRangeInName(format) != format || range == AVCOL_RANGE_JPEG;
+        const bool full = ffmpeg::withoutRangeInName(format) != format || range == AVCOL_RANGE_JPEG;
         colour.range = full ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
     }
     return colour;
@@ -104,7 +92,7 @@ Expected<AVFrame*> CroppedPictures::crop(const AVFrame& picture, const PixelRect
     auto source = cuttable(picture);
     if (!source) return std::unexpected(std::move(source.error()));
     const AVFrame& from = **source;
-    const auto format = withoutRangeInName(AVPixelFormat(from.format));
+    const auto format = ffmpeg::withoutRangeInName(AVPixelFormat(from.format));
 
     if (turn_.isIdentity() && format == encodedFormat && rect.width == output_.width &&
         rect.height == output_.height) {
@@ -190,7 +178,7 @@ Expected<const AVFrame*> CroppedPictures::cuttable(const AVFrame& picture) {
 }
 
 Expected<void> CroppedPictures::scale(const AVFrame& from, const PixelRect& rect, AVFrame& into) {
-    const auto format = withoutRangeInName(AVPixelFormat(from.format));
+    const auto format = ffmpeg::withoutRangeInName(AVPixelFormat(from.format));
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
     int maxStep[4] = {};
     av_image_fill_max_pixsteps(maxStep, nullptr, d);

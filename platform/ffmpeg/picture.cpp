@@ -22,19 +22,6 @@ bool isQuarterTurn(const Orientation& o) {
     return straight || turned;
 }
 
-// The legacy formats that say "full range" by their name; the scaler wants the plain ones with
-// the range given apart.
-AVPixelFormat withoutRangeInName(AVPixelFormat format) {
-    switch (format) {
-        case AV_PIX_FMT_YUVJ420P: return AV_PIX_FMT_YUV420P;
-        case AV_PIX_FMT_YUVJ422P: return AV_PIX_FMT_YUV422P;
-        case AV_PIX_FMT_YUVJ444P: return AV_PIX_FMT_YUV444P;
-        case AV_PIX_FMT_YUVJ440P: return AV_PIX_FMT_YUV440P;
-        case AV_PIX_FMT_YUVJ411P: return AV_PIX_FMT_YUV411P;
-        default: return format;
-    }
-}
-
 // The number an enumerated field of a frame holds. Some decoders copy a bitstream code straight
 // into such a field (MPEG-2 puts any 8-bit matrix code in `colorspace`), so the field may hold
 // a value outside its enumeration, which must not be read as the enumeration type.
@@ -86,6 +73,17 @@ std::string describe(AVPixelFormat format, int width, int height) {
 }
 
 }  // namespace
+
+AVPixelFormat withoutRangeInName(AVPixelFormat format) {
+    switch (format) {
+        case AV_PIX_FMT_YUVJ420P: return AV_PIX_FMT_YUV420P;
+        case AV_PIX_FMT_YUVJ422P: return AV_PIX_FMT_YUV422P;
+        case AV_PIX_FMT_YUVJ444P: return AV_PIX_FMT_YUV444P;
+        case AV_PIX_FMT_YUVJ440P: return AV_PIX_FMT_YUV440P;
+        case AV_PIX_FMT_YUVJ411P: return AV_PIX_FMT_YUV411P;
+        default: return format;
+    }
+}
 
 Orientation orientationOf(const std::int32_t* m) {
     if (!m) return {};

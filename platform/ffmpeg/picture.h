@@ -12,6 +12,10 @@
 
 namespace autoframe::ffmpeg {
 
+// The legacy formats that say "full range" by their name (yuvj420p…), as their plain twins: the
+// scaler and the encoder want the range given apart.
+AVPixelFormat withoutRangeInName(AVPixelFormat format);
+
 // The orientation a display matrix (FFmpeg's 3x3 layout, 16.16 fixed point) asks for; a matrix
 // that is not a quarter turn, possibly mirrored, is taken at its nearest quarter turn.
 Orientation orientationOf(const std::int32_t* displayMatrix);
