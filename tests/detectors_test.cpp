@@ -8,15 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "platform/onnx/models.h"
 #include "platform/onnx/detectors.h"
+#include "platform/onnx/input_planes.h"
+#include "platform/onnx/models.h"
+#include "platform/onnx/runtime.h"
 #include "platform/real_services.h"
 #include "tests/support.h"
 
 namespace autoframe {
 namespace {
 
+using testing::fixtureDir;
 using testing::grayFrame;
+using testing::readFile;
 
 const std::string pictureDir = "/usr/share/doc/opencv-doc/examples/data/";
 
@@ -258,6 +262,95 @@ TEST(DetectorModels, ThatCannotLoadFailTheDetection) {
         ASSERT_FALSE(again.has_value());
         EXPECT_EQ(again.error().description, text);
     }
+}
+
+// A picture 3 pixels wide and 2 tall whose values tell where they come from: 100 * colour
+// (B 0, G 1, R 2) + 10 * row + column. Its rows lie 12 bytes apart, the 3 bytes past each row
+// 255, which must not be read.
+std::vector<std::uint8_t> numberedPicture() {
+    std::vector<std::uint8_t> bytes(2 * 12, 255);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                bytes[std::size_t(y * 12 + x * 3 + c)] = std::uint8_t(100 * c + 10 * y + x);
+            }
+        }
+    }
+    return bytes;
+}
+
+TEST(InputPlanes, HoldThePictureInTheNetworksOrderAndPaddingElsewhere) {
+    constexpr float p = -1;  // padding
+    struct Case {
+        const char* name;
+        PlaneOrder order;
+        Size input;
+        std::array<std::int64_t, 4> shape;
+        std::vector<float> planes;
+    };
+    const Case cases[] = {
+        {"B, G, R",
+         PlaneOrder::bgr,
+         {4, 3},
+         {1, 3, 3, 4},
+         {0,   1,   2,   p, 10,  11,  12,  p, p, p, p, p,    // B
+          100, 101, 102, p, 110, 111, 112, p, p, p, p, p,    // G
+          200, 201, 202, p, 210, 211, 212, p, p, p, p, p}},  // R
+        // Each plane 2 x 2: (even row, even column), (odd, even), (even, odd), (odd, odd), each
+        // B, G, R; the second rows of the planes come from the padding's rows 2 and 3.
+        {"B, G, R by row and column parity",
+         PlaneOrder::parityBgr,
+         {4, 4},
+         {1, 12, 2, 2},
+         {0,   2,   p, p, 100, 102, p, p, 200, 202, p, p,    // rows 0, 2; columns 0, 2
+          10,  12,  p, p, 110, 112, p, p, 210, 212, p, p,    // rows 1, 3; columns 0, 2
+          1,   p,   p, p, 101, p,   p, p, 201, p,   p, p,    // rows 0, 2; columns 1, 3
+          11,  p,   p, p, 111, p,   p, p, 211, p,   p, p}},  // rows 1, 3; columns 1, 3
+    };
+    const std::vector<std::uint8_t> picture = numberedPicture();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(inputShape(c.input, c.order), c.shape);
+        std::vector<float> planes(inputFloats(c.input), 12345.0f);
+        ASSERT_EQ(planes.size(), c.planes.size());
+        fillPlanes(picture.data(), {3, 2}, 12, c.input, c.order, p, planes);
+        EXPECT_EQ(planes, c.planes);
+    }
+}
+
+// The person network built into the binary, given the 12 planes, gives to the last bit what the
+// network it is made from gives on the picture itself (the pinned dynamic file, which the build
+// keeps beside the one it makes): on a real picture whose odd sides leave padding in the middle
+// of the sub-images.
+TEST(InputPlanes, GiveThePersonNetworkWithoutSlicingTheOriginalsOutputs) {
+    const std::string original = fixtureDir() + "/../../models/yolox_nano_dynamic.onnx";
+    const std::string bytes = readFile(original);
+    ASSERT_FALSE(bytes.empty()) << "cannot read " << original;
+    const Frame frame = crop(picture("basketball1.png"), 0, 0, 301, 233);
+    const Size input{320, 256};
+
+    struct Run {
+        std::span<const std::byte> model;
+        PlaneOrder order;
+        std::vector<float> output;
+    };
+    Run runs[] = {{std::as_bytes(std::span(bytes.data(), bytes.size())), PlaneOrder::bgr, {}},
+                  {humanModel(), PlaneOrder::parityBgr, {}}};
+    for (Run& run : runs) {
+        auto model = onnx::Model::load(run.model, {1, false});
+        ASSERT_TRUE(model.has_value()) << model.error().description;
+        std::vector<float> planes(inputFloats(input));
+        fillPlanes(frame.bgr.data(), {frame.width, frame.height}, std::size_t(frame.width) * 3,
+                   input, run.order, 114.0f, planes);
+        const auto shape = inputShape(input, run.order);
+        auto ran = model->run(planes, shape);
+        ASSERT_TRUE(ran.has_value()) << ran.error().description;
+        auto output = model->output(0);
+        ASSERT_TRUE(output.has_value()) << output.error().description;
+        run.output.assign(output->values.begin(), output->values.end());
+    }
+    ASSERT_EQ(runs[0].output.size(), std::size_t(10 * 8 + 20 * 16 + 40 * 32) * 85);
+    EXPECT_TRUE(runs[0].output == runs[1].output);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "platform/onnx/input_planes.h"
 #include "platform/onnx/models.h"
 #include "platform/onnx/runtime.h"
 
@@ -17,14 +18,14 @@ namespace autoframe {
 namespace {
 
 // One network over whole frames: resizes the frame into an input buffer kept across frames
-// (B, G, R planes of floats 0..255, padded on the right and bottom) and runs it; the subclass reads
-// the outputs as boxes in frame pixels.
+// (planes of floats 0..255 in the network's order, padded on the right and bottom) and runs it;
+// the subclass reads the outputs as boxes in frame pixels.
 class NetworkDetector : public Detectors {
 public:
     NetworkDetector(std::string name, std::span<const std::byte> model, const NetSettings& settings,
-                    const onnx::Threads& threads, float padValue)
+                    const onnx::Threads& threads, PlaneOrder order, float padValue)
         : name_(std::move(name)), model_(model), settings_(settings), threads_(threads),
-          padValue_(padValue) {}
+          order_(order), padValue_(padValue) {}
 
     Expected<Detections> detect(const Frame& frame) override {
         auto boxes = find(frame);
@@ -57,7 +58,7 @@ protected:
 
         const InputLayout layout = inputLayout({frame.width, frame.height}, inputScale);
         fillInput(frame, layout);
-        const std::array<std::int64_t, 4> shape = {1, 3, layout.input.height, layout.input.width};
+        const std::array<std::int64_t, 4> shape = inputShape(layout.input, order_);
         if (auto ran = network_->run(input_, shape); !ran) return failure(ran.error().description);
         return layout;
     }
@@ -78,9 +79,7 @@ protected:
 private:
     // The frame, resized to layout.scaled, at the top-left of the input planes; padding elsewhere.
     void fillInput(const Frame& frame, const InputLayout& layout) {
-        const int width = layout.input.width;
-        const int height = layout.input.height;
-        input_.resize(std::size_t(width) * std::size_t(height) * 3);
+        input_.resize(inputFloats(layout.input));
         const cv::Mat image(frame.height, frame.width, CV_8UC3,
                             const_cast<std::uint8_t*>(frame.bgr.data()));
         const cv::Size scaled(layout.scaled.width, layout.scaled.height);
@@ -90,32 +89,21 @@ private:
                        scaled.width < image.cols ? cv::INTER_AREA : cv::INTER_LINEAR);
             source = &resized_;
         }
-        cv::split(*source, channels_);
-        for (int c = 0; c < 3; ++c) {
-            cv::Mat plane(height, width, CV_32F, input_.data() + std::size_t(c) * width * height);
-            channels_[std::size_t(c)].convertTo(plane(cv::Rect(0, 0, scaled.width, scaled.height)),
-                                                CV_32F);
-            if (scaled.width < width) {
-                plane(cv::Rect(scaled.width, 0, width - scaled.width, height)).setTo(padValue_);
-            }
-            if (scaled.height < height) {
-                plane(cv::Rect(0, scaled.height, scaled.width, height - scaled.height))
-                    .setTo(padValue_);
-            }
-        }
+        fillPlanes(source->data, layout.scaled, source->step[0], layout.input, order_, padValue_,
+                   input_);
     }
 
     std::string name_;
     std::span<const std::byte> model_;
     NetSettings settings_;
     onnx::Threads threads_;
+    PlaneOrder order_;
     float padValue_;
 
     std::optional<onnx::Model> network_;
     // Kept across frames so that their memory is reused.
     std::vector<float> input_;
     cv::Mat resized_;
-    std::vector<cv::Mat> channels_;
 };
 
 // The values of output `index`, or the problem.
@@ -132,7 +120,8 @@ class YuNetDetector final : public NetworkDetector {
 public:
     YuNetDetector(std::span<const std::byte> model, const NetSettings& settings,
                   const FaceChecks& checks, const onnx::Threads& threads)
-        : NetworkDetector("face detector", model, settings, threads, 0.0f), checks_(checks) {}
+        : NetworkDetector("face detector", model, settings, threads, PlaneOrder::bgr, 0.0f),
+          checks_(checks) {}
 
     Expected<std::vector<PixelBox>> find(const Frame& frame) override {
         auto faces = candidates(frame, settings().scoreThreshold, settings().inputScale);
@@ -216,12 +205,15 @@ private:
     Frame crop_;
 };
 
-// YOLOX: one output of rows for the three grids; the person class only.
+// YOLOX without its input slicing, given the 12 planes it would slice its picture into (the
+// padding's sub-samples are padding too); one output of rows for the three grids; the person
+// class only.
 class YoloxPersonDetector final : public NetworkDetector {
 public:
     YoloxPersonDetector(std::span<const std::byte> model, const NetSettings& settings,
-                  const onnx::Threads& threads)
-        : NetworkDetector("human detector", model, settings, threads, 114.0f) {}
+                        const onnx::Threads& threads)
+        : NetworkDetector("human detector", model, settings, threads, PlaneOrder::parityBgr,
+                          114.0f) {}
 
     Expected<std::vector<PixelBox>> find(const Frame& frame) override {
         auto layout = run(frame, settings().inputScale);
@@ -308,7 +300,7 @@ std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model
 
 std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
                                                  const NetSettings& settings,
-                  const onnx::Threads& threads) {
+                                                 const onnx::Threads& threads) {
     return std::make_unique<YoloxPersonDetector>(model, settings, threads);
 }
 

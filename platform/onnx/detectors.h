@@ -63,8 +63,9 @@ inline constexpr onnx::Threads detectorThreads{.count = 2, .spin = false};
 std::unique_ptr<Detectors> makeOnnxDetectors();
 
 // The same on the given model bytes (which must outlive the detectors) and settings.
-// The face model is a YuNet ONNX graph, the human model a YOLOX ONNX graph of the 80 COCO classes,
-// both with inputs of any height and width.
+// The face model is a YuNet ONNX graph, the human model a YOLOX ONNX graph of the 80 COCO classes
+// without its input slicing (PlaneOrder::parityBgr, platform/onnx/input_planes.h), both with
+// inputs of any height and width.
 std::unique_ptr<Detectors> makeOnnxDetectors(
     std::span<const std::byte> faceModel, std::span<const std::byte> humanModel,
     const NetSettings& faces = faceSettings, const NetSettings& humans = humanSettings,
