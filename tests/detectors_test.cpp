@@ -1,17 +1,21 @@
 // The detectors on the models built into the binary, on real pictures (Debian's opencv-doc
 // examples, installed by scripts/setup.sh), and their failures.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/onnx/detectors.h"
 #include "platform/onnx/input_planes.h"
 #include "platform/onnx/models.h"
 #include "platform/onnx/runtime.h"
+#include "platform/onnx/thread_shares.h"
 #include "platform/real_services.h"
 #include "tests/support.h"
 
@@ -118,6 +122,14 @@ std::string describe(const Detections& d) {
     return text.str();
 }
 
+// The ways the two networks can share the cores.
+const std::pair<const char*, DetectorThreads> ways[] = {
+    {"one after the other, 1 thread each", {{1, false}, {1, false}, false}},
+    {"one after the other, 2 threads each", {{2, false}, {2, false}, false}},
+    {"side by side, 1 thread each", {{1, false}, {1, false}, true}},
+    {"side by side, 2 threads each", {{2, false}, {2, false}, true}},
+};
+
 class OnnxDetectors : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { silenceLibraries(); }
@@ -215,6 +227,36 @@ TEST_F(OnnxDetectors, HandleEverySizeAndReuseTheirBuffers) {
     EXPECT_EQ(describe(*again), describe(*first));
 }
 
+// Side by side or one after the other, on any number of threads, the detections are the same to
+// the last bit, frame after frame (each network keeps its buffers across frames, and the second
+// looks at faces run while the person network runs).
+TEST(BothNetworks, GiveTheSameDetectionsOnAnyThreads) {
+    silenceLibraries();
+    const Frame people = picture("basketball1.png");
+    const Frame footballer = picture("messi5.jpg");
+    const Frame frames[] = {people, footballer, crop(people, 0, 23, 211, 457), people};
+    auto reference = makeOnnxDetectors(faceModel(), humanModel(), faceSettings, humanSettings,
+                                       std::begin(ways)->second);
+    std::vector<std::string> expected;
+    for (const Frame& frame : frames) {
+        auto found = reference->detect(frame);
+        ASSERT_TRUE(found.has_value()) << found.error().description;
+        expected.push_back(describe(*found));
+    }
+    ASSERT_NE(expected[0], describe({}));
+    for (const auto& [way, threads] : ways) {
+        SCOPED_TRACE(way);
+        auto detectors =
+            makeOnnxDetectors(faceModel(), humanModel(), faceSettings, humanSettings, threads);
+        for (std::size_t i = 0; i < std::size(frames); ++i) {
+            SCOPED_TRACE(i);
+            auto found = detectors->detect(frames[i]);
+            ASSERT_TRUE(found.has_value()) << found.error().description;
+            EXPECT_EQ(describe(*found), expected[i]);
+        }
+    }
+}
+
 TEST_F(OnnxDetectors, EmptyFrameFindsNothingAndShortBufferFails) {
     auto empty = detectors->detect(Frame{});
     ASSERT_TRUE(empty.has_value());
@@ -245,22 +287,29 @@ TEST(DetectorModels, ThatCannotLoadFailTheDetection) {
         {"truncated face model", truncated, humanModel(), "face detector: "},
         {"empty human model", faceModel(), {}, "human detector: "},
         {"face model as human model", faceModel(), faceModel(), "human detector: "},
+        // Both fail: the face network's failure is the one reported, side by side too.
+        {"junk face and human models", junkBytes, junkBytes, "face detector: "},
+        {"truncated face model, empty human model", truncated, {}, "face detector: "},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto detectors = makeOnnxDetectors(c.face, c.human);
-        ::testing::internal::CaptureStderr();
-        auto found = detectors->detect(grayFrame(64, 48, 0));
-        auto again = detectors->detect(grayFrame(64, 48, 0));
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-        ASSERT_FALSE(found.has_value());
-        const std::string& text = found.error().description;
-        EXPECT_EQ(text.rfind(c.prefix, 0), 0u) << text;
-        EXPECT_GT(text.size(), std::string(c.prefix).size() + 5) << text;
-        EXPECT_EQ(text.find('\n'), std::string::npos) << text;
-        EXPECT_EQ(found.error().domain, "AutoFramingDetection");
-        ASSERT_FALSE(again.has_value());
-        EXPECT_EQ(again.error().description, text);
+    for (const auto& [way, threads] : ways) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            SCOPED_TRACE(way);
+            auto detectors =
+                makeOnnxDetectors(c.face, c.human, faceSettings, humanSettings, threads);
+            ::testing::internal::CaptureStderr();
+            auto found = detectors->detect(grayFrame(64, 48, 0));
+            auto again = detectors->detect(grayFrame(64, 48, 0));
+            EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+            ASSERT_FALSE(found.has_value());
+            const std::string& text = found.error().description;
+            EXPECT_EQ(text.rfind(c.prefix, 0), 0u) << text;
+            EXPECT_GT(text.size(), std::string(c.prefix).size() + 5) << text;
+            EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+            EXPECT_EQ(found.error().domain, "AutoFramingDetection");
+            ASSERT_FALSE(again.has_value());
+            EXPECT_EQ(again.error().description, text);
+        }
     }
 }
 
@@ -351,6 +400,54 @@ TEST(InputPlanes, GiveThePersonNetworkWithoutSlicingTheOriginalsOutputs) {
     }
     ASSERT_EQ(runs[0].output.size(), std::size_t(10 * 8 + 20 * 16 + 40 * 32) * 85);
     EXPECT_TRUE(runs[0].output == runs[1].output);
+}
+
+TEST(ThreadShares, SplitTheCoresBetweenTheNetworksAndTheDecoding) {
+    struct Case {
+        int cores;
+        ThreadShares shares;
+    };
+    const Case cases[] = {
+        {0, {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = false}},
+        {1, {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = false}},
+        {2, {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = true}},
+        {3, {.faces = 1, .humans = 2, .decoding = 1, .sideBySide = true}},
+        {4, {.faces = 1, .humans = 2, .decoding = 1, .sideBySide = true}},
+        {5, {.faces = 2, .humans = 2, .decoding = 1, .sideBySide = true}},
+        {8, {.faces = 3, .humans = 4, .decoding = 1, .sideBySide = true}},
+        {16, {.faces = 7, .humans = 8, .decoding = 1, .sideBySide = true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cores);
+        const ThreadShares shares = shareThreads(c.cores);
+        EXPECT_EQ(shares.faces, c.shares.faces);
+        EXPECT_EQ(shares.humans, c.shares.humans);
+        EXPECT_EQ(shares.decoding, c.shares.decoding);
+        EXPECT_EQ(shares.sideBySide, c.shares.sideBySide);
+    }
+}
+
+// The cores counted are those the process may run on, not the machine's: a thread narrowed to
+// one core counts one.
+TEST(ThreadShares, CountTheCoresThisProcessMayUse) {
+    cpu_set_t all;
+    CPU_ZERO(&all);
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(usableCores(), CPU_COUNT(&all));
+    int counted = 0;
+    std::thread narrowed([&] {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (CPU_ISSET(cpu, &all)) {
+                CPU_SET(cpu, &one);
+                break;
+            }
+        }
+        if (sched_setaffinity(0, sizeof one, &one) == 0) counted = usableCores();
+    });
+    narrowed.join();
+    EXPECT_EQ(counted, 1);
 }
 
 }  // namespace

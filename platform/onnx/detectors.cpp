@@ -2,8 +2,13 @@
 #include "core/error_codes.h"
 
 #include <array>
+#include <condition_variable>
+#include <functional>
+#include <future>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -13,6 +18,7 @@
 #include "platform/onnx/input_planes.h"
 #include "platform/onnx/models.h"
 #include "platform/onnx/runtime.h"
+#include "platform/onnx/thread_shares.h"
 
 namespace autoframe {
 namespace {
@@ -241,25 +247,93 @@ private:
     std::vector<Candidate> candidates_;  // kept across frames so that its memory is reused
 };
 
-// Faces first, then humans; the first failure is the frame's failure.
+// One thread kept for the life of its owner (not one started for each frame), running one job at a
+// time for it.
+class Worker {
+public:
+    Worker() : thread_([this] { serve(); }) {}
+    ~Worker() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    // Starts the job; the future is ready when it has run (carrying what it threw, if it threw).
+    // One job at a time: the previous one's future must be ready.
+    std::future<void> start(std::function<void()> job) {
+        std::packaged_task<void()> task(std::move(job));
+        std::future<void> done = task.get_future();
+        {
+            const std::lock_guard lock(mutex_);
+            job_ = std::move(task);
+        }
+        wake_.notify_one();
+        return done;
+    }
+
+private:
+    void serve() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || job_.valid(); });
+            if (!job_.valid()) return;
+            std::packaged_task<void()> job = std::move(job_);
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::packaged_task<void()> job_;
+    bool stopping_ = false;
+    std::thread thread_;  // last: it starts once the members it uses exist
+};
+
+// Faces and humans, one network after the other or side by side. The detections are the same
+// either way; when both networks fail, the face network's failure is the frame's failure.
 class BothDetectors final : public Detectors {
 public:
     BothDetectors(std::span<const std::byte> faceModel, std::span<const std::byte> humanModel,
                   const NetSettings& faces, const NetSettings& humans,
-                  const onnx::Threads& threads, const FaceChecks& checks)
-        : faces_(faceModel, faces, checks, threads), humans_(humanModel, humans, threads) {}
+                  const DetectorThreads& threads, const FaceChecks& checks)
+        : faces_(faceModel, faces, checks, threads.faces),
+          humans_(humanModel, humans, threads.humans) {
+        if (threads.sideBySide) worker_.emplace();
+    }
 
     Expected<Detections> detect(const Frame& frame) override {
+        std::optional<Expected<std::vector<PixelBox>>> humans;
+        std::future<void> humansDone;
+        // The worker uses `humans` and `frame` until it is done, even when the faces throw.
+        struct Waiter {
+            std::future<void>& done;
+            ~Waiter() {
+                if (done.valid()) done.wait();
+            }
+        } waiter{humansDone};
+        if (worker_) humansDone = worker_->start([&] { humans = humans_.find(frame); });
         auto faces = faces_.find(frame);
+        if (worker_) {
+            humansDone.get();
+        } else if (faces) {
+            humans = humans_.find(frame);
+        }
         if (!faces) return std::unexpected(std::move(faces.error()));
-        auto humans = humans_.find(frame);
-        if (!humans) return std::unexpected(std::move(humans.error()));
-        return Detections{std::move(*faces), std::move(*humans)};
+        if (!*humans) return std::unexpected(std::move(humans->error()));
+        return Detections{std::move(*faces), std::move(**humans)};
     }
 
 private:
     YuNetDetector faces_;
     YoloxPersonDetector humans_;
+    std::optional<Worker> worker_;  // last: its thread ends before the detectors it uses go
 };
 
 class OnnxFaceCandidateFinder final : public FaceCandidateFinder {
@@ -279,6 +353,15 @@ private:
 
 }  // namespace
 
+DetectorThreads helperDetectorThreads() {
+    const ThreadShares shares = shareThreads(usableCores());
+    return {.faces = {.count = shares.faces, .spin = false},
+            .humans = {.count = shares.humans, .spin = false},
+            .sideBySide = shares.sideBySide};
+}
+
+onnx::Threads loneNetworkThreads() { return {.count = usableCores(), .spin = false}; }
+
 std::unique_ptr<Detectors> makeOnnxDetectors() {
     return makeOnnxDetectors(faceModel(), humanModel());
 }
@@ -286,7 +369,7 @@ std::unique_ptr<Detectors> makeOnnxDetectors() {
 std::unique_ptr<Detectors> makeOnnxDetectors(std::span<const std::byte> faceModel,
                                              std::span<const std::byte> humanModel,
                                              const NetSettings& faces, const NetSettings& humans,
-                                             const onnx::Threads& threads,
+                                             const DetectorThreads& threads,
                                              const FaceChecks& checks) {
     return std::make_unique<BothDetectors>(faceModel, humanModel, faces, humans, threads, checks);
 }
