@@ -9,7 +9,8 @@
 //
 //   pipeline_bench <video> <from> <to> <fps> [rounds, default 1] [ahead]
 //
-// With `ahead`, only the ways decoding ahead (as the helper does) are run.
+// With `ahead`, only the ways decoding ahead (as the helper does) are run; with 0 rounds, only the
+// cores and threads are printed (`taskset -c 0 pipeline_bench x 0 0 1 0`).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
     }
     const RunParameters parameters{argv[1], std::atof(argv[2]), std::atof(argv[3]),
                                    std::atof(argv[4])};
-    const int rounds = argc >= 6 ? std::max(1, std::atoi(argv[5])) : 1;
+    const int rounds = argc >= 6 ? std::max(0, std::atoi(argv[5])) : 1;
     const bool onlyAhead = argc == 7;
 
     const int cores = usableCores();
@@ -89,6 +90,7 @@ int main(int argc, char** argv) {
     std::printf("cores %d: faces %d thread%s, humans %d, decoding %d, %s\n", cores, shares.faces,
                 shares.faces == 1 ? "" : "s", shares.humans, shares.decoding,
                 shares.sideBySide ? "side by side" : "one after the other");
+    if (rounds == 0) return 0;
 
     struct Way {
         DetectorThreads threads;

@@ -11,8 +11,8 @@ ThreadShares shareThreads(int cores) {
     cores = std::max(cores, 1);
     if (cores == 1) return {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = false};
     const int networks = cores >= 4 ? cores - 1 : cores;
-    return {.faces = networks / 2,
-            .humans = networks - networks / 2,
+    return {.faces = std::max(2, networks / 2),
+            .humans = std::max(2, networks - networks / 2),
             .decoding = 1,
             .sideBySide = true};
 }
