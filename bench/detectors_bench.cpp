@@ -1,6 +1,7 @@
 // Cost of detecting faces and humans in one 960 x 540 frame (pre- and post-processing included),
-// with 1 and 2 ONNX Runtime threads per network, at the helper's settings and at other input scales; the face network alone at scale 1 is the baseline
-// in the same process. "faults" counts minor page faults per frame: memory handed back to the
+// with 1 and 2 ONNX Runtime threads per network, the two one after the other or side by side, at
+// the helper's settings and at other input scales; the face network alone at scale 1 is the
+// baseline in the same process. "faults" counts minor page faults per frame: memory handed back to the
 // system after each frame and faulted in again shows up there (compare a run with the glibc
 // environment MALLOC_MMAP_THRESHOLD_ / MALLOC_TRIM_THRESHOLD_ set).
 #include <benchmark/benchmark.h>
@@ -37,7 +38,7 @@ void measure(benchmark::State& state, autoframe::Detectors& detectors) {
 }
 
 autoframe::onnx::Threads threadsOf(const benchmark::State& state) {
-    return {.count = int(state.range(0)), .spin = autoframe::detectorThreads.spin};
+    return {.count = int(state.range(0)), .spin = false};
 }
 
 NetSettings scaled(NetSettings settings, double scale) {
@@ -52,11 +53,13 @@ void BM_FaceNetNative(benchmark::State& state) {
     measure(state, *detectors);
 }
 
-// The helper as it runs: both networks at their chosen settings.
+// Both networks at their chosen settings, on the threads given to each, one after the other or
+// side by side (the second argument).
 void BM_HelperDetectors(benchmark::State& state) {
     auto detectors = autoframe::makeOnnxDetectors(
         autoframe::faceModel(), autoframe::humanModel(), autoframe::faceSettings,
-        autoframe::humanSettings, threadsOf(state));
+        autoframe::humanSettings,
+        {.faces = threadsOf(state), .humans = threadsOf(state), .sideBySide = state.range(1) != 0});
     measure(state, *detectors);
 }
 
@@ -109,7 +112,14 @@ void threadsAndScales(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_FaceNetNative)->Apply(threads);
-BENCHMARK(BM_HelperDetectors)->Apply(threads);
+BENCHMARK(BM_HelperDetectors)
+    ->ArgNames({"threads", "sideBySide"})
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Args({1, 1})
+    ->Args({2, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
 BENCHMARK(BM_FaceSecondLook)->Apply(threads);
 BENCHMARK(BM_FaceNet)->Apply(threadsAndScales);
 BENCHMARK(BM_HumanNet)->Apply(threadsAndScales);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Gets the two detector models the build embeds into a folder (default ../shared/models next to
+# Gets the two detector models the build takes into a folder (default ../shared/models next to
 # the checkout) and checks each file's sha256, the same values cmake/Models.cmake checks:
 # yunet_n_dynamic.onnx from its upstream repository at the pinned commit, and
 # yolox_nano_dynamic.onnx made from upstream's fixed-size yolox_nano.onnx by
-# scripts/make-dynamic-model.py (python3-onnx). Files already there with the right sha256 are kept,
+# scripts/make-dynamic-model.py (python3-onnx), from which the build makes the person model it
+# embeds (scripts/make-unsliced-model.py). Files already there with the right sha256 are kept,
 # so only the download needs internet access and curl; the build machines have no route to these
 # hosts. Usage: scripts/fetch-models.sh [folder]
 set -euo pipefail

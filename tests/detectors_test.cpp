@@ -1,22 +1,30 @@
 // The detectors on the models built into the binary, on real pictures (Debian's opencv-doc
 // examples, installed by scripts/setup.sh), and their failures.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "platform/onnx/models.h"
 #include "platform/onnx/detectors.h"
+#include "platform/onnx/input_planes.h"
+#include "platform/onnx/models.h"
+#include "platform/onnx/runtime.h"
+#include "platform/onnx/thread_shares.h"
 #include "platform/real_services.h"
 #include "tests/support.h"
 
 namespace autoframe {
 namespace {
 
+using testing::fixtureDir;
 using testing::grayFrame;
+using testing::readFile;
 
 const std::string pictureDir = "/usr/share/doc/opencv-doc/examples/data/";
 
@@ -113,6 +121,14 @@ std::string describe(const Detections& d) {
     }
     return text.str();
 }
+
+// The ways the two networks can share the cores.
+const std::pair<const char*, DetectorThreads> ways[] = {
+    {"one after the other, 1 thread each", {{1, false}, {1, false}, false}},
+    {"one after the other, 2 threads each", {{2, false}, {2, false}, false}},
+    {"side by side, 1 thread each", {{1, false}, {1, false}, true}},
+    {"side by side, 2 threads each", {{2, false}, {2, false}, true}},
+};
 
 class OnnxDetectors : public ::testing::Test {
 protected:
@@ -211,6 +227,36 @@ TEST_F(OnnxDetectors, HandleEverySizeAndReuseTheirBuffers) {
     EXPECT_EQ(describe(*again), describe(*first));
 }
 
+// Side by side or one after the other, on any number of threads, the detections are the same to
+// the last bit, frame after frame (each network keeps its buffers across frames, and the second
+// looks at faces run while the person network runs).
+TEST(BothNetworks, GiveTheSameDetectionsOnAnyThreads) {
+    silenceLibraries();
+    const Frame people = picture("basketball1.png");
+    const Frame footballer = picture("messi5.jpg");
+    const Frame frames[] = {people, footballer, crop(people, 0, 23, 211, 457), people};
+    auto reference = makeOnnxDetectors(faceModel(), humanModel(), faceSettings, humanSettings,
+                                       std::begin(ways)->second);
+    std::vector<std::string> expected;
+    for (const Frame& frame : frames) {
+        auto found = reference->detect(frame);
+        ASSERT_TRUE(found.has_value()) << found.error().description;
+        expected.push_back(describe(*found));
+    }
+    ASSERT_NE(expected[0], describe({}));
+    for (const auto& [way, threads] : ways) {
+        SCOPED_TRACE(way);
+        auto detectors =
+            makeOnnxDetectors(faceModel(), humanModel(), faceSettings, humanSettings, threads);
+        for (std::size_t i = 0; i < std::size(frames); ++i) {
+            SCOPED_TRACE(i);
+            auto found = detectors->detect(frames[i]);
+            ASSERT_TRUE(found.has_value()) << found.error().description;
+            EXPECT_EQ(describe(*found), expected[i]);
+        }
+    }
+}
+
 TEST_F(OnnxDetectors, EmptyFrameFindsNothingAndShortBufferFails) {
     auto empty = detectors->detect(Frame{});
     ASSERT_TRUE(empty.has_value());
@@ -241,23 +287,167 @@ TEST(DetectorModels, ThatCannotLoadFailTheDetection) {
         {"truncated face model", truncated, humanModel(), "face detector: "},
         {"empty human model", faceModel(), {}, "human detector: "},
         {"face model as human model", faceModel(), faceModel(), "human detector: "},
+        // Both fail: the face network's failure is the one reported, side by side too.
+        {"junk face and human models", junkBytes, junkBytes, "face detector: "},
+        {"truncated face model, empty human model", truncated, {}, "face detector: "},
     };
+    for (const auto& [way, threads] : ways) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            SCOPED_TRACE(way);
+            auto detectors =
+                makeOnnxDetectors(c.face, c.human, faceSettings, humanSettings, threads);
+            ::testing::internal::CaptureStderr();
+            auto found = detectors->detect(grayFrame(64, 48, 0));
+            auto again = detectors->detect(grayFrame(64, 48, 0));
+            EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+            ASSERT_FALSE(found.has_value());
+            const std::string& text = found.error().description;
+            EXPECT_EQ(text.rfind(c.prefix, 0), 0u) << text;
+            EXPECT_GT(text.size(), std::string(c.prefix).size() + 5) << text;
+            EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+            EXPECT_EQ(found.error().domain, "AutoFramingDetection");
+            ASSERT_FALSE(again.has_value());
+            EXPECT_EQ(again.error().description, text);
+        }
+    }
+}
+
+// A picture 3 pixels wide and 2 tall whose values tell where they come from: 100 * colour
+// (B 0, G 1, R 2) + 10 * row + column. Its rows lie 12 bytes apart, the 3 bytes past each row
+// 255, which must not be read.
+std::vector<std::uint8_t> numberedPicture() {
+    std::vector<std::uint8_t> bytes(2 * 12, 255);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                bytes[std::size_t(y * 12 + x * 3 + c)] = std::uint8_t(100 * c + 10 * y + x);
+            }
+        }
+    }
+    return bytes;
+}
+
+TEST(InputPlanes, HoldThePictureInTheNetworksOrderAndPaddingElsewhere) {
+    constexpr float p = -1;  // padding
+    struct Case {
+        const char* name;
+        PlaneOrder order;
+        Size input;
+        std::array<std::int64_t, 4> shape;
+        std::vector<float> planes;
+    };
+    const Case cases[] = {
+        {"B, G, R",
+         PlaneOrder::bgr,
+         {4, 3},
+         {1, 3, 3, 4},
+         {0,   1,   2,   p, 10,  11,  12,  p, p, p, p, p,    // B
+          100, 101, 102, p, 110, 111, 112, p, p, p, p, p,    // G
+          200, 201, 202, p, 210, 211, 212, p, p, p, p, p}},  // R
+        // Each plane 2 x 2: (even row, even column), (odd, even), (even, odd), (odd, odd), each
+        // B, G, R; the second rows of the planes come from the padding's rows 2 and 3.
+        {"B, G, R by row and column parity",
+         PlaneOrder::parityBgr,
+         {4, 4},
+         {1, 12, 2, 2},
+         {0,   2,   p, p, 100, 102, p, p, 200, 202, p, p,    // rows 0, 2; columns 0, 2
+          10,  12,  p, p, 110, 112, p, p, 210, 212, p, p,    // rows 1, 3; columns 0, 2
+          1,   p,   p, p, 101, p,   p, p, 201, p,   p, p,    // rows 0, 2; columns 1, 3
+          11,  p,   p, p, 111, p,   p, p, 211, p,   p, p}},  // rows 1, 3; columns 1, 3
+    };
+    const std::vector<std::uint8_t> picture = numberedPicture();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto detectors = makeOnnxDetectors(c.face, c.human);
-        ::testing::internal::CaptureStderr();
-        auto found = detectors->detect(grayFrame(64, 48, 0));
-        auto again = detectors->detect(grayFrame(64, 48, 0));
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-        ASSERT_FALSE(found.has_value());
-        const std::string& text = found.error().description;
-        EXPECT_EQ(text.rfind(c.prefix, 0), 0u) << text;
-        EXPECT_GT(text.size(), std::string(c.prefix).size() + 5) << text;
-        EXPECT_EQ(text.find('\n'), std::string::npos) << text;
-        EXPECT_EQ(found.error().domain, "AutoFramingDetection");
-        ASSERT_FALSE(again.has_value());
-        EXPECT_EQ(again.error().description, text);
+        EXPECT_EQ(inputShape(c.input, c.order), c.shape);
+        std::vector<float> planes(inputFloats(c.input), 12345.0f);
+        ASSERT_EQ(planes.size(), c.planes.size());
+        fillPlanes(picture.data(), {3, 2}, 12, c.input, c.order, p, planes);
+        EXPECT_EQ(planes, c.planes);
     }
+}
+
+// The person network built into the binary, given the 12 planes, gives to the last bit what the
+// network it is made from gives on the picture itself (the pinned dynamic file, which the build
+// keeps beside the one it makes): on a real picture whose odd sides leave padding in the middle
+// of the sub-images.
+TEST(InputPlanes, GiveThePersonNetworkWithoutSlicingTheOriginalsOutputs) {
+    const std::string original = fixtureDir() + "/../../models/yolox_nano_dynamic.onnx";
+    const std::string bytes = readFile(original);
+    ASSERT_FALSE(bytes.empty()) << "cannot read " << original;
+    const Frame frame = crop(picture("basketball1.png"), 0, 0, 301, 233);
+    const Size input{320, 256};
+
+    struct Run {
+        std::span<const std::byte> model;
+        PlaneOrder order;
+        std::vector<float> output;
+    };
+    Run runs[] = {{std::as_bytes(std::span(bytes.data(), bytes.size())), PlaneOrder::bgr, {}},
+                  {humanModel(), PlaneOrder::parityBgr, {}}};
+    for (Run& run : runs) {
+        auto model = onnx::Model::load(run.model, {1, false});
+        ASSERT_TRUE(model.has_value()) << model.error().description;
+        std::vector<float> planes(inputFloats(input));
+        fillPlanes(frame.bgr.data(), {frame.width, frame.height}, std::size_t(frame.width) * 3,
+                   input, run.order, 114.0f, planes);
+        const auto shape = inputShape(input, run.order);
+        auto ran = model->run(planes, shape);
+        ASSERT_TRUE(ran.has_value()) << ran.error().description;
+        auto output = model->output(0);
+        ASSERT_TRUE(output.has_value()) << output.error().description;
+        run.output.assign(output->values.begin(), output->values.end());
+    }
+    ASSERT_EQ(runs[0].output.size(), std::size_t(10 * 8 + 20 * 16 + 40 * 32) * 85);
+    EXPECT_TRUE(runs[0].output == runs[1].output);
+}
+
+TEST(ThreadShares, SplitTheCoresBetweenTheNetworksAndTheDecoding) {
+    struct Case {
+        int cores;
+        ThreadShares shares;
+    };
+    const Case cases[] = {
+        {0, {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = false}},
+        {1, {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = false}},
+        {2, {.faces = 2, .humans = 2, .decoding = 1, .sideBySide = true}},
+        {3, {.faces = 2, .humans = 2, .decoding = 1, .sideBySide = true}},
+        {4, {.faces = 2, .humans = 2, .decoding = 1, .sideBySide = true}},
+        {6, {.faces = 2, .humans = 3, .decoding = 1, .sideBySide = true}},
+        {8, {.faces = 3, .humans = 4, .decoding = 1, .sideBySide = true}},
+        {16, {.faces = 7, .humans = 8, .decoding = 1, .sideBySide = true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cores);
+        const ThreadShares shares = shareThreads(c.cores);
+        EXPECT_EQ(shares.faces, c.shares.faces);
+        EXPECT_EQ(shares.humans, c.shares.humans);
+        EXPECT_EQ(shares.decoding, c.shares.decoding);
+        EXPECT_EQ(shares.sideBySide, c.shares.sideBySide);
+    }
+}
+
+// The cores counted are those the process may run on, not the machine's: a thread narrowed to
+// one core counts one.
+TEST(ThreadShares, CountTheCoresThisProcessMayUse) {
+    cpu_set_t all;
+    CPU_ZERO(&all);
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(usableCores(), CPU_COUNT(&all));
+    int counted = 0;
+    std::thread narrowed([&] {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (CPU_ISSET(cpu, &all)) {
+                CPU_SET(cpu, &one);
+                break;
+            }
+        }
+        if (sched_setaffinity(0, sizeof one, &one) == 0) counted = usableCores();
+    });
+    narrowed.join();
+    EXPECT_EQ(counted, 1);
 }
 
 }  // namespace

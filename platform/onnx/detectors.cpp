@@ -1,8 +1,13 @@
 #include "platform/onnx/detectors.h"
 
 #include <array>
+#include <condition_variable>
+#include <functional>
+#include <future>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -10,21 +15,23 @@
 #include <opencv2/imgproc.hpp>
 
 #include "core/error_codes.h"
+#include "platform/onnx/input_planes.h"
 #include "platform/onnx/models.h"
 #include "platform/onnx/runtime.h"
+#include "platform/onnx/thread_shares.h"
 
 namespace autoframe {
 namespace {
 
 // One network over whole frames: resizes the frame into an input buffer kept across frames
-// (B, G, R planes of floats 0..255, padded on the right and bottom) and runs it; the subclass reads
-// the outputs as boxes in frame pixels.
+// (planes of floats 0..255 in the network's order, padded on the right and bottom) and runs it;
+// the subclass reads the outputs as boxes in frame pixels.
 class NetworkDetector : public Detectors {
 public:
     NetworkDetector(std::string name, std::span<const std::byte> model, const NetSettings& settings,
-                    const onnx::Threads& threads, float padValue)
+                    const onnx::Threads& threads, PlaneOrder order, float padValue)
         : name_(std::move(name)), model_(model), settings_(settings), threads_(threads),
-          padValue_(padValue) {}
+          order_(order), padValue_(padValue) {}
 
     Expected<Detections> detect(const Frame& frame) override {
         auto boxes = find(frame);
@@ -57,7 +64,7 @@ protected:
 
         const InputLayout layout = inputLayout({frame.width, frame.height}, inputScale);
         fillInput(frame, layout);
-        const std::array<std::int64_t, 4> shape = {1, 3, layout.input.height, layout.input.width};
+        const std::array<std::int64_t, 4> shape = inputShape(layout.input, order_);
         if (auto ran = network_->run(input_, shape); !ran) return failure(ran.error().description);
         return layout;
     }
@@ -78,9 +85,7 @@ protected:
 private:
     // The frame, resized to layout.scaled, at the top-left of the input planes; padding elsewhere.
     void fillInput(const Frame& frame, const InputLayout& layout) {
-        const int width = layout.input.width;
-        const int height = layout.input.height;
-        input_.resize(std::size_t(width) * std::size_t(height) * 3);
+        input_.resize(inputFloats(layout.input));
         const cv::Mat image(frame.height, frame.width, CV_8UC3,
                             const_cast<std::uint8_t*>(frame.bgr.data()));
         const cv::Size scaled(layout.scaled.width, layout.scaled.height);
@@ -90,32 +95,21 @@ private:
                        scaled.width < image.cols ? cv::INTER_AREA : cv::INTER_LINEAR);
             source = &resized_;
         }
-        cv::split(*source, channels_);
-        for (int c = 0; c < 3; ++c) {
-            cv::Mat plane(height, width, CV_32F, input_.data() + std::size_t(c) * width * height);
-            channels_[std::size_t(c)].convertTo(plane(cv::Rect(0, 0, scaled.width, scaled.height)),
-                                                CV_32F);
-            if (scaled.width < width) {
-                plane(cv::Rect(scaled.width, 0, width - scaled.width, height)).setTo(padValue_);
-            }
-            if (scaled.height < height) {
-                plane(cv::Rect(0, scaled.height, scaled.width, height - scaled.height))
-                    .setTo(padValue_);
-            }
-        }
+        fillPlanes(source->data, layout.scaled, source->step[0], layout.input, order_, padValue_,
+                   input_);
     }
 
     std::string name_;
     std::span<const std::byte> model_;
     NetSettings settings_;
     onnx::Threads threads_;
+    PlaneOrder order_;
     float padValue_;
 
     std::optional<onnx::Model> network_;
     // Kept across frames so that their memory is reused.
     std::vector<float> input_;
     cv::Mat resized_;
-    std::vector<cv::Mat> channels_;
 };
 
 // The values of output `index`, or the problem.
@@ -132,7 +126,8 @@ class YuNetDetector final : public NetworkDetector {
 public:
     YuNetDetector(std::span<const std::byte> model, const NetSettings& settings,
                   const FaceChecks& checks, const onnx::Threads& threads)
-        : NetworkDetector("face detector", model, settings, threads, 0.0f), checks_(checks) {}
+        : NetworkDetector("face detector", model, settings, threads, PlaneOrder::bgr, 0.0f),
+          checks_(checks) {}
 
     Expected<std::vector<PixelBox>> find(const Frame& frame) override {
         auto faces = candidates(frame, settings().scoreThreshold, settings().inputScale);
@@ -216,12 +211,15 @@ private:
     Frame crop_;
 };
 
-// YOLOX: one output of rows for the three grids; the person class only.
+// YOLOX without its input slicing, given the 12 planes it would slice its picture into (the
+// padding's sub-samples are padding too); one output of rows for the three grids; the person
+// class only.
 class YoloxPersonDetector final : public NetworkDetector {
 public:
     YoloxPersonDetector(std::span<const std::byte> model, const NetSettings& settings,
-                  const onnx::Threads& threads)
-        : NetworkDetector("human detector", model, settings, threads, 114.0f) {}
+                        const onnx::Threads& threads)
+        : NetworkDetector("human detector", model, settings, threads, PlaneOrder::parityBgr,
+                          114.0f) {}
 
     Expected<std::vector<PixelBox>> find(const Frame& frame) override {
         auto layout = run(frame, settings().inputScale);
@@ -249,25 +247,93 @@ private:
     std::vector<Candidate> candidates_;  // kept across frames so that its memory is reused
 };
 
-// Faces first, then humans; the first failure is the frame's failure.
+// One thread kept for the life of its owner (not one started for each frame), running one job at a
+// time for it.
+class Worker {
+public:
+    Worker() : thread_([this] { serve(); }) {}
+    ~Worker() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    // Starts the job; the future is ready when it has run (carrying what it threw, if it threw).
+    // One job at a time: the previous one's future must be ready.
+    std::future<void> start(std::function<void()> job) {
+        std::packaged_task<void()> task(std::move(job));
+        std::future<void> done = task.get_future();
+        {
+            const std::lock_guard lock(mutex_);
+            job_ = std::move(task);
+        }
+        wake_.notify_one();
+        return done;
+    }
+
+private:
+    void serve() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || job_.valid(); });
+            if (!job_.valid()) return;
+            std::packaged_task<void()> job = std::move(job_);
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::packaged_task<void()> job_;
+    bool stopping_ = false;
+    std::thread thread_;  // last: it starts once the members it uses exist
+};
+
+// Faces and humans, one network after the other or side by side. The detections are the same
+// either way; when both networks fail, the face network's failure is the frame's failure.
 class BothDetectors final : public Detectors {
 public:
     BothDetectors(std::span<const std::byte> faceModel, std::span<const std::byte> humanModel,
                   const NetSettings& faces, const NetSettings& humans,
-                  const onnx::Threads& threads, const FaceChecks& checks)
-        : faces_(faceModel, faces, checks, threads), humans_(humanModel, humans, threads) {}
+                  const DetectorThreads& threads, const FaceChecks& checks)
+        : faces_(faceModel, faces, checks, threads.faces),
+          humans_(humanModel, humans, threads.humans) {
+        if (threads.sideBySide) worker_.emplace();
+    }
 
     Expected<Detections> detect(const Frame& frame) override {
+        std::optional<Expected<std::vector<PixelBox>>> humans;
+        std::future<void> humansDone;
+        // The worker uses `humans` and `frame` until it is done, even when the faces throw.
+        struct Waiter {
+            std::future<void>& done;
+            ~Waiter() {
+                if (done.valid()) done.wait();
+            }
+        } waiter{humansDone};
+        if (worker_) humansDone = worker_->start([&] { humans = humans_.find(frame); });
         auto faces = faces_.find(frame);
+        if (worker_) {
+            humansDone.get();
+        } else if (faces) {
+            humans = humans_.find(frame);
+        }
         if (!faces) return std::unexpected(std::move(faces.error()));
-        auto humans = humans_.find(frame);
-        if (!humans) return std::unexpected(std::move(humans.error()));
-        return Detections{std::move(*faces), std::move(*humans)};
+        if (!*humans) return std::unexpected(std::move(humans->error()));
+        return Detections{std::move(*faces), std::move(**humans)};
     }
 
 private:
     YuNetDetector faces_;
     YoloxPersonDetector humans_;
+    std::optional<Worker> worker_;  // last: its thread ends before the detectors it uses go
 };
 
 class OnnxFaceCandidateFinder final : public FaceCandidateFinder {
@@ -287,6 +353,15 @@ private:
 
 }  // namespace
 
+DetectorThreads helperDetectorThreads() {
+    const ThreadShares shares = shareThreads(usableCores());
+    return {.faces = {.count = shares.faces, .spin = false},
+            .humans = {.count = shares.humans, .spin = false},
+            .sideBySide = shares.sideBySide};
+}
+
+onnx::Threads loneNetworkThreads() { return {.count = usableCores(), .spin = false}; }
+
 std::unique_ptr<Detectors> makeOnnxDetectors() {
     return makeOnnxDetectors(faceModel(), humanModel());
 }
@@ -294,7 +369,7 @@ std::unique_ptr<Detectors> makeOnnxDetectors() {
 std::unique_ptr<Detectors> makeOnnxDetectors(std::span<const std::byte> faceModel,
                                              std::span<const std::byte> humanModel,
                                              const NetSettings& faces, const NetSettings& humans,
-                                             const onnx::Threads& threads,
+                                             const DetectorThreads& threads,
                                              const FaceChecks& checks) {
     return std::make_unique<BothDetectors>(faceModel, humanModel, faces, humans, threads, checks);
 }
@@ -308,7 +383,7 @@ std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model
 
 std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
                                                  const NetSettings& settings,
-                  const onnx::Threads& threads) {
+                                                 const onnx::Threads& threads) {
     return std::make_unique<YoloxPersonDetector>(model, settings, threads);
 }
 

@@ -52,34 +52,49 @@ inline constexpr FaceChecks faceChecks{
 inline constexpr NetSettings humanSettings{
     .inputScale = 1.1, .scoreThreshold = 0.46f, .nmsThreshold = 0.35f, .minHeight = 0.0};
 
-// How each network's operators run, measured by bench/pipeline_bench.cpp on two cores with the
-// next frame decoded ahead: two threads that wait, not spin, between operators. Each network has
-// its own pool, so a spinning thread of one takes a core from the other network and from the
-// decoding (60 s 1080p clip at fps 4: 6.2 s waiting, 11.3 s spinning, 8.3 s on one thread).
-inline constexpr onnx::Threads detectorThreads{.count = 2, .spin = false};
+// How the two networks run: each one's operator threads, and whether they run at the same time
+// (faces on the caller's thread, humans on a thread of the detectors' own) or faces first, then
+// humans. The threads wait, not spin, between operators: each network has its own pool, so a
+// spinning thread of one takes a core from the other network and from the decoding ahead
+// (bench/pipeline_bench.cpp, 60 s 1080p clip at fps 4, two threads each one after the other:
+// 6.2 s waiting, 11.3 s spinning).
+struct DetectorThreads {
+    onnx::Threads faces;
+    onnx::Threads humans;
+    bool sideBySide = false;
+};
+
+// The threads the helper runs with: the cores this process may use, shared by shareThreads
+// (platform/onnx/thread_shares.h).
+DetectorThreads helperDetectorThreads();
+
+// The threads of one network running alone: every core this process may use.
+onnx::Threads loneNetworkThreads();
 
 // Faces (YuNet) and whole human bodies (YOLOX, person class) with ONNX Runtime, on the models
-// built into the binary. Models load at the first detection; a load failure is that detection's
-// error, and the next detection tries again.
+// built into the binary and helperDetectorThreads(). Models load at the first detection; a load
+// failure is that detection's error, and the next detection tries again.
 std::unique_ptr<Detectors> makeOnnxDetectors();
 
-// The same on the given model bytes (which must outlive the detectors) and settings.
-// The face model is a YuNet ONNX graph, the human model a YOLOX ONNX graph of the 80 COCO classes,
-// both with inputs of any height and width.
+// The same on the given model bytes (which must outlive the detectors), settings and threads.
+// The face model is a YuNet ONNX graph, the human model a YOLOX ONNX graph of the 80 COCO classes
+// without its input slicing (PlaneOrder::parityBgr, platform/onnx/input_planes.h), both with
+// inputs of any height and width. Side by side or not, the detections are the same, and a
+// failure of the face network is the one reported when both fail.
 std::unique_ptr<Detectors> makeOnnxDetectors(
     std::span<const std::byte> faceModel, std::span<const std::byte> humanModel,
     const NetSettings& faces = faceSettings, const NetSettings& humans = humanSettings,
-    const onnx::Threads& threads = detectorThreads,
+    const DetectorThreads& threads = helperDetectorThreads(),
     const FaceChecks& checks = faceChecks);
 
 // One network alone: detections with only faces, or only humans.
 std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model,
                                                 const NetSettings& settings = faceSettings,
-                                                const onnx::Threads& threads = detectorThreads,
+                                                const onnx::Threads& threads = loneNetworkThreads(),
                                                 const FaceChecks& checks = faceChecks);
 std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
                                                  const NetSettings& settings = humanSettings,
-                                                 const onnx::Threads& threads = detectorThreads);
+                                                 const onnx::Threads& threads = loneNetworkThreads());
 
 // The face network alone, before the face checks (second looks, score by size) and the suppression
 // of overlaps: every face scoring at least settings.scoreThreshold, in frame pixels with its
@@ -93,6 +108,6 @@ public:
 
 std::unique_ptr<FaceCandidateFinder> makeOnnxFaceCandidateFinder(
     std::span<const std::byte> model, const NetSettings& settings = faceSettings,
-    const onnx::Threads& threads = detectorThreads);
+    const onnx::Threads& threads = loneNetworkThreads());
 
 }  // namespace autoframe
