@@ -38,7 +38,7 @@ std::vector<Review> reviewFaces(std::span<const PixelBox> faces, const SecondLoo
             reviews.push_back(Review::lookAgain);
         } else {
             reviews.push_back(face.confidence >= scoreNeeded(face.height, bySize) ? Review::keep
-                                                                                : Review::drop);
+                                                                                  : Review::drop);
         }
     }
     return reviews;
@@ -51,8 +51,8 @@ LookCrop lookCrop(const PixelBox& face, const SecondLook& look) {
             scale, std::max(1, int(std::lround(side * scale)))};
 }
 
-bool foundAgain(const PixelBox& face, const LookCrop& crop,
-                std::span<const FrameFace> inCrop, const SecondLook& look) {
+bool foundAgain(const PixelBox& face, const LookCrop& crop, std::span<const FrameFace> inCrop,
+                const SecondLook& look) {
     const PixelBox there{(face.left - crop.left) * crop.scale, (face.top - crop.top) * crop.scale,
                          face.width * crop.scale, face.height * crop.scale, face.confidence};
     return std::any_of(inCrop.begin(), inCrop.end(), [&](const FrameFace& found) {

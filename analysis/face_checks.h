@@ -73,7 +73,7 @@ struct FaceChecks {
 
 // Whether the faces the network found in the crop (its pixels) find the face (frame pixels)
 // again: one overlapping it by IoU 0.5 or more and scoring at least look.score.
-bool foundAgain(const PixelBox& face, const LookCrop& crop,
-                std::span<const FrameFace> inCrop, const SecondLook& look);
+bool foundAgain(const PixelBox& face, const LookCrop& crop, std::span<const FrameFace> inCrop,
+                const SecondLook& look);
 
 }  // namespace autoframe

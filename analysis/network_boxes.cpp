@@ -44,8 +44,9 @@ InputLayout inputLayout(Size frame, double inputScale) {
         scaled = {std::max(1, int(std::lround(frame.width * inputScale))),
                   std::max(1, int(std::lround(frame.height * inputScale)))};
     }
-    return {scaled, {std::max(minimumInputSide, roundUpTo32(scaled.width)),
-                     std::max(minimumInputSide, roundUpTo32(scaled.height))}};
+    return {scaled,
+            {std::max(minimumInputSide, roundUpTo32(scaled.width)),
+             std::max(minimumInputSide, roundUpTo32(scaled.height))}};
 }
 
 Candidate cellBox(int cell, int columns, int stride, const float* offsets, float score) {

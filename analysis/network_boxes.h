@@ -68,8 +68,8 @@ struct FrameFace {
     std::array<Point, 5> landmarks;
 };
 
-// Where each landmark is in FaceCandidate::landmarks and FrameFace::landmarks. Left and right as the picture shows them:
-// the person's right eye is the picture's left one.
+// Where each landmark is in FaceCandidate::landmarks and FrameFace::landmarks. Left and right as
+// the picture shows them: the person's right eye is the picture's left one.
 enum FaceLandmark : std::size_t { leftEye, rightEye, noseTip, leftMouth, rightMouth };
 
 // The box that cell `cell` of a grid `columns` wide at `stride` predicts from its first four

@@ -15,8 +15,8 @@
 
 #include "analysis/detection.h"
 #include "analysis/signature.h"
-#include "platform/onnx/models.h"
 #include "platform/onnx/detectors.h"
+#include "platform/onnx/models.h"
 #include "platform/opencv/gray.h"
 #include "results/json.h"
 
@@ -30,13 +30,20 @@ bool setSetting(const std::string& argument, autoframe::NetSettings& faces,
     const std::string kind = argument.substr(0, dot);
     const std::string name = argument.substr(dot + 1, equals - dot - 1);
     const double value = std::strtod(argument.c_str() + equals + 1, nullptr);
-    autoframe::NetSettings* settings = kind == "face" ? &faces : kind == "human" ? &humans : nullptr;
+    autoframe::NetSettings* settings = kind == "face"    ? &faces
+                                       : kind == "human" ? &humans
+                                                         : nullptr;
     if (!settings) return false;
-    if (name == "scale") settings->inputScale = value;
-    else if (name == "threshold") settings->scoreThreshold = float(value);
-    else if (name == "nms") settings->nmsThreshold = float(value);
-    else if (name == "min") settings->minHeight = value;
-    else return false;
+    if (name == "scale")
+        settings->inputScale = value;
+    else if (name == "threshold")
+        settings->scoreThreshold = float(value);
+    else if (name == "nms")
+        settings->nmsThreshold = float(value);
+    else if (name == "min")
+        settings->minHeight = value;
+    else
+        return false;
     return true;
 }
 
@@ -60,8 +67,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    auto detectors = autoframe::makeOnnxDetectors(autoframe::faceModel(),
-                                                    autoframe::humanModel(), faces, humans);
+    auto detectors = autoframe::makeOnnxDetectors(autoframe::faceModel(), autoframe::humanModel(),
+                                                  faces, humans);
 
     frame.bgr.resize(std::size_t(frame.width) * std::size_t(frame.height) * 3);
     std::vector<autoframe::Sample> samples;

@@ -1,8 +1,8 @@
 // Cost of detecting faces and humans in one 960 x 540 frame (pre- and post-processing included),
 // with 1 and 2 ONNX Runtime threads per network, the two one after the other or side by side, at
 // the helper's settings and at other input scales; the face network alone at scale 1 is the
-// baseline in the same process. "faults" counts minor page faults per frame: memory handed back to the
-// system after each frame and faulted in again shows up there (compare a run with the glibc
+// baseline in the same process. "faults" counts minor page faults per frame: memory handed back to
+// the system after each frame and faulted in again shows up there (compare a run with the glibc
 // environment MALLOC_MMAP_THRESHOLD_ / MALLOC_TRIM_THRESHOLD_ set).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "bench/noise_frame.h"
-#include "platform/onnx/models.h"
 #include "platform/onnx/detectors.h"
+#include "platform/onnx/models.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "platform/onnx/models.h"
 #include "platform/onnx/detectors.h"
+#include "platform/onnx/models.h"
 
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 5) {

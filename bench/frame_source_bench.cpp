@@ -4,7 +4,8 @@
 //   frame_source_bench source <clip> <to> <fps> [threads] [skip 0|1] [seek 0|1]
 //       requests 0, 1/fps, ... below <to>; prints "seconds <wall> frames <n>"
 //   frame_source_bench detect <clip> <to> <fps>
-//       the same requests, timing only the detectors on each frame; prints "seconds <sum> frames <n>"
+//       the same requests, timing only the detectors on each frame; prints "seconds <sum> frames
+//       <n>"
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

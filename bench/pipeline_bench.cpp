@@ -101,8 +101,8 @@ int main(int argc, char** argv) {
     };
     std::vector<DetectorThreads> kinds;
     for (const bool sideBySide : {false, true}) {
-        for (const onnx::Threads threads : {onnx::Threads{1, false}, onnx::Threads{2, false},
-                                            onnx::Threads{2, true}}) {
+        for (const onnx::Threads threads :
+             {onnx::Threads{1, false}, onnx::Threads{2, false}, onnx::Threads{2, true}}) {
             kinds.push_back({threads, threads, sideBySide});
         }
     }
@@ -114,10 +114,12 @@ int main(int argc, char** argv) {
     for (const DetectorThreads& threads : kinds) {
         for (const bool ahead : {false, true}) {
             if (onlyAhead && !ahead) continue;
-            ways.push_back({threads, ahead,
-                            makeOnnxDetectors(faceModel(), humanModel(), faceSettings,
-                                              humanSettings, threads),
-                            {}, {}});
+            ways.push_back(
+                {threads,
+                 ahead,
+                 makeOnnxDetectors(faceModel(), humanModel(), faceSettings, humanSettings, threads),
+                 {},
+                 {}});
         }
     }
     {

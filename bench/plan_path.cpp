@@ -70,9 +70,12 @@ std::map<std::string, std::function<bool(CropSettings&, const std::string&)>> se
     AUTOFRAME_SETTING(faceWeight);
 #undef AUTOFRAME_SETTING
     m["smoother"] = [](CropSettings& s, const std::string& v) {
-        if (v == "penalised") s.smoother = autoframe::Smoother::penalised;
-        else if (v == "polynomial") s.smoother = autoframe::Smoother::polynomial;
-        else return false;
+        if (v == "penalised")
+            s.smoother = autoframe::Smoother::penalised;
+        else if (v == "polynomial")
+            s.smoother = autoframe::Smoother::polynomial;
+        else
+            return false;
         return true;
     };
     return m;
@@ -142,10 +145,10 @@ int main(int argc, char** argv) {
         const double v1 = (f[i - 1].window.x - f[i - 2].window.x) / dt1;
         const double v2 = (f[i].window.x - f[i - 1].window.x) / dt2;
         // Window jumps at cuts are not movements.
-        const bool acrossCut = std::any_of(plan->shots.begin() + 1, plan->shots.end(),
-                                           [&](const autoframe::PlannedShot& s) {
-                                               return s.start > f[i - 2].time && s.start <= f[i].time;
-                                           });
+        const bool acrossCut = std::any_of(
+            plan->shots.begin() + 1, plan->shots.end(), [&](const autoframe::PlannedShot& s) {
+                return s.start > f[i - 2].time && s.start <= f[i].time;
+            });
         if (acrossCut) continue;
         fastest = std::max(fastest, std::abs(v2));
         hardest = std::max(hardest, std::abs(v2 - v1) / ((dt1 + dt2) / 2));

@@ -76,12 +76,15 @@ int main(int argc, char** argv) {
             auto gray = renderGray(frame->frame, signatureWidth, signatureHeight, filters[f]);
             renderSeconds[f] += std::chrono::duration<double>(Clock::now() - begin).count();
             Signature current = gray ? *gray : Signature(336, 0);
-            if (previous[f]) pairs[f].push_back({sceneScore(previous[f], current), !noCuts && slot != previousSlot});
+            if (previous[f])
+                pairs[f].push_back(
+                    {sceneScore(previous[f], current), !noCuts && slot != previousSlot});
             previous[f] = std::move(current);
         }
         previousSlot = slot;
     }
-    std::printf("%d frames, decoding %.2f ms per frame\n", 2 * slots, 1000 * decodeSeconds / (2 * slots));
+    std::printf("%d frames, decoding %.2f ms per frame\n", 2 * slots,
+                1000 * decodeSeconds / (2 * slots));
     for (int f = 0; f < 2; ++f) {
         double weakestCut = INFINITY, strongestStill = -INFINITY, stillSum = 0;
         int cuts = 0;
@@ -99,10 +102,11 @@ int main(int argc, char** argv) {
                         stillSum / double(pairs[f].size()), strongestStill, pairs[f].size());
             continue;
         }
-        std::printf("%-8s  AUC %.4f  weakest cut %.5f  strongest non-cut %.5f  gap %+.5f  "
-                    "(%d cuts, %zu non-cuts)  render %.3f ms per frame\n",
-                    names[f], auc(pairs[f]), weakestCut, strongestStill, weakestCut - strongestStill,
-                    cuts, pairs[f].size() - std::size_t(cuts), 1000 * renderSeconds[f] / (2 * slots));
+        std::printf(
+            "%-8s  AUC %.4f  weakest cut %.5f  strongest non-cut %.5f  gap %+.5f  "
+            "(%d cuts, %zu non-cuts)  render %.3f ms per frame\n",
+            names[f], auc(pairs[f]), weakestCut, strongestStill, weakestCut - strongestStill, cuts,
+            pairs[f].size() - std::size_t(cuts), 1000 * renderSeconds[f] / (2 * slots));
     }
     return 0;
 }

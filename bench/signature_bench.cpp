@@ -21,15 +21,15 @@ void BM_ReadFrameOnce(benchmark::State& state) {
 
 void BM_GrayArea(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(autoframe::renderGray(noiseFrame(), 24, 14,
-                                                       autoframe::ReductionFilter::area));
+        benchmark::DoNotOptimize(
+            autoframe::renderGray(noiseFrame(), 24, 14, autoframe::ReductionFilter::area));
     }
 }
 
 void BM_GrayBilinear(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(autoframe::renderGray(noiseFrame(), 24, 14,
-                                                       autoframe::ReductionFilter::bilinear));
+        benchmark::DoNotOptimize(
+            autoframe::renderGray(noiseFrame(), 24, 14, autoframe::ReductionFilter::bilinear));
     }
 }
 

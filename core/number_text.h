@@ -11,9 +11,9 @@ namespace autoframe {
 // takes more than 64 characters.
 inline std::string numberText(double value, std::optional<int> decimals = std::nullopt) {
     char buffer[64];
-    const auto [end, ec] =
-        decimals ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, *decimals)
-                 : std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto [end, ec] = decimals ? std::to_chars(buffer, buffer + sizeof buffer, value,
+                                                    std::chars_format::fixed, *decimals)
+                                    : std::to_chars(buffer, buffer + sizeof buffer, value);
     return ec == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 

@@ -1,9 +1,9 @@
 #include "driver/command_line.h"
 
+#include <locale.h>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 #include "core/error_codes.h"
 
@@ -18,7 +18,12 @@ locale_t cLocale() {
 bool startsWithSpaceOrIsEmpty(const std::string& text) {
     if (text.empty()) return true;
     switch (text.front()) {
-        case '\t': case '\n': case '\v': case '\f': case '\r': case ' ': return true;
+        case '\t':
+        case '\n':
+        case '\v':
+        case '\f':
+        case '\r':
+        case ' ': return true;
         default: return false;
     }
 }

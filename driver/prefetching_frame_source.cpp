@@ -33,7 +33,8 @@ Expected<TimedFrame> PrefetchingFrameSource::frameAt(double seconds) {
     if (next) {
         try {
             const double ahead = *next;
-            pending_ = std::async(std::launch::async, [this, ahead] { return inner_.frameAt(ahead); });
+            pending_ =
+                std::async(std::launch::async, [this, ahead] { return inner_.frameAt(ahead); });
             pendingTime_ = ahead;
         } catch (const std::system_error&) {
             // No thread to be had: the next request is simply answered when it comes.

@@ -49,8 +49,7 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, const
         Signature current = signature(frame->frame, gray);
         const double timeSeconds = clampTime(frame->seconds, parameters.from, parameters.to);
         const double score = sceneScore(previous, current);
-        samples.emplace_back(timeSeconds, score, std::move(found->faces),
-                             std::move(found->humans));
+        samples.emplace_back(timeSeconds, score, std::move(found->faces), std::move(found->humans));
 
         auto next = schedule.after(requested);
         if (!next) return std::unexpected(std::move(next.error()));

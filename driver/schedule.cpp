@@ -12,10 +12,9 @@ Schedule Schedule::of(const RunParameters& parameters) {
 Expected<std::optional<double>> Schedule::after(double requested) const {
     const double next = step + requested;
     if (!(next > requested)) {
-        return fail(ScheduleCode::stepTooSmall,
-                    "the sampling step " + numberText(step) +
-                        " s no longer advances the requested time at " + numberText(requested) +
-                        " s");
+        return fail(ScheduleCode::stepTooSmall, "the sampling step " + numberText(step) +
+                                                    " s no longer advances the requested time at " +
+                                                    numberText(requested) + " s");
     }
     if (!(next < endBound)) return std::nullopt;
     return next;

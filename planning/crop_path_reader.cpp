@@ -42,8 +42,9 @@ Expected<int> pixelsOf(const JsonValue& value, int least, const std::string& whe
 Expected<const std::vector<JsonValue>*> arrayOf(const JsonValue& value, const std::string& where,
                                                 std::string_view items) {
     if (value.kind != JsonValue::Kind::array) {
-        return jsonShapeError(where, value, "expected an array of " + std::string(items) +
-                                                ", found " + describeJson(value));
+        return jsonShapeError(
+            where, value,
+            "expected an array of " + std::string(items) + ", found " + describeJson(value));
     }
     return &value.items;
 }
@@ -89,9 +90,9 @@ Expected<PlannedShot> decodeShot(const JsonValue& object, std::size_t index, dou
     auto end = numberOf(*(*members)[1], memberOf(where, shotNames[1]));
     if (!end) return std::unexpected(std::move(end.error()));
     if (*end < *start) {
-        return jsonShapeError(memberOf(where, shotNames[1]), *(*members)[1],
-                              numberText(*end) + " s is before the shot's start (" +
-                                  numberText(*start) + " s)");
+        return jsonShapeError(
+            memberOf(where, shotNames[1]), *(*members)[1],
+            numberText(*end) + " s is before the shot's start (" + numberText(*start) + " s)");
     }
     const JsonValue& mode = *(*members)[2];
     const auto modeName = [](CameraMode m) { return std::string(cameraModeName(m)); };
@@ -100,9 +101,8 @@ Expected<PlannedShot> decodeShot(const JsonValue& object, std::size_t index, dou
     } else if (mode.kind == JsonValue::Kind::string && mode.text == modeName(CameraMode::follow)) {
         shot.mode = CameraMode::follow;
     } else {
-        const std::string found = mode.kind == JsonValue::Kind::string
-                                      ? "\"" + mode.text + "\""
-                                      : describeJson(mode);
+        const std::string found =
+            mode.kind == JsonValue::Kind::string ? "\"" + mode.text + "\"" : describeJson(mode);
         return jsonShapeError(memberOf(where, shotNames[2]), mode,
                               "expected \"" + modeName(CameraMode::still) + "\" or \"" +
                                   modeName(CameraMode::follow) + "\", found " + found);
@@ -118,9 +118,9 @@ Expected<CropPlan> decodePlan(std::string_view json) {
     auto document = parseJson(json, "object");
     if (!document) return std::unexpected(std::move(document.error()));
     if (document->kind != JsonValue::Kind::object) {
-        return jsonShapeError("the text", *document,
-                              "expected an object of frames and shots, found " +
-                                  describeJson(*document));
+        return jsonShapeError(
+            "the text", *document,
+            "expected an object of frames and shots, found " + describeJson(*document));
     }
     auto members = jsonMembers(*document, planNames, "the path");
     if (!members) return std::unexpected(std::move(members.error()));

@@ -151,8 +151,8 @@ ShotPath planShot(const std::vector<Sample>& samples, std::size_t begin, std::si
     const double step = path.times.size() > 1 ? (path.times.back() - path.times.front()) /
                                                     double(path.times.size() - 1)
                                               : 1.0;
-    path.xs = smoothPositions(gx.tight, holdTargets(gx.tight, settings.deadZone * size.width),
-                              step, settings);
+    path.xs = smoothPositions(gx.tight, holdTargets(gx.tight, settings.deadZone * size.width), step,
+                              settings);
     path.ys = smoothPositions(gy.tight, holdTargets(gy.tight, settings.deadZone * size.height),
                               step, settings);
     return path;
@@ -177,13 +177,14 @@ std::optional<Error> checkInput(const std::vector<Sample>& samples, Size source,
                    std::to_string(source.height));
     }
     if (aspect.width <= 0 || aspect.height <= 0) {
-        return bad("the target aspect must be positive, not " + std::to_string(aspect.width) +
-                   ":" + std::to_string(aspect.height));
+        return bad("the target aspect must be positive, not " + std::to_string(aspect.width) + ":" +
+                   std::to_string(aspect.height));
     }
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const double t = samples[i].timeSeconds();
         if (!std::isfinite(t) || !std::isfinite(samples[i].sceneScore())) {
-            return bad("sample " + std::to_string(i) + " has a time or scene score that is not a "
+            return bad("sample " + std::to_string(i) +
+                       " has a time or scene score that is not a "
                        "finite number");
         }
         if (i > 0 && t < samples[i - 1].timeSeconds()) {
@@ -253,9 +254,8 @@ Expected<CropPlan> planCrop(const std::vector<Sample>& samples, Size source, Siz
 
         // The frames before the next shot's first sample belong to this one.
         std::vector<double> times;
-        const double next = shot + 1 < starts.size()
-                                ? samples[starts[shot + 1]].timeSeconds()
-                                : std::numeric_limits<double>::infinity();
+        const double next = shot + 1 < starts.size() ? samples[starts[shot + 1]].timeSeconds()
+                                                     : std::numeric_limits<double>::infinity();
         while (frame + times.size() < frameTimes.size() &&
                frameTimes[frame + times.size()] < next - sameTime) {
             times.push_back(frameTimes[frame + times.size()]);
@@ -296,7 +296,8 @@ Expected<CropPlan> planCrop(const std::vector<Sample>& samples, Size source, Siz
         plan.shots[i].end = plan.shots[i + 1].start;
     }
     double last = samples.empty() ? 0.0 : samples.back().timeSeconds();
-    if (!frameTimes.empty()) last = samples.empty() ? frameTimes.back() : std::max(last, frameTimes.back());
+    if (!frameTimes.empty())
+        last = samples.empty() ? frameTimes.back() : std::max(last, frameTimes.back());
     plan.shots.back().end = last;
     return plan;
 }

@@ -111,7 +111,8 @@ std::vector<double> polynomial(const std::vector<double>& targets,
         for (std::size_t p = 1; p < terms; ++p) powers[p] = powers[p - 1] * u(i);
         for (std::size_t p = 0; p < terms; ++p) {
             rhs[p] += weights[i] * powers[p] * targets[i];
-            for (std::size_t q = 0; q < terms; ++q) normal[p][q] += weights[i] * powers[p] * powers[q];
+            for (std::size_t q = 0; q < terms; ++q)
+                normal[p][q] += weights[i] * powers[p] * powers[q];
         }
     }
     const std::vector<double> coefficients = solveDense(std::move(normal), std::move(rhs));
@@ -208,8 +209,8 @@ std::vector<double> interpolateMonotone(const std::vector<double>& times,
         const double s = (t - times[i]) / h;
         const double h00 = (1 + 2 * s) * (1 - s) * (1 - s), h10 = s * (1 - s) * (1 - s);
         const double h01 = s * s * (3 - 2 * s), h11 = s * s * (s - 1);
-        out[q] = h00 * values[i] + h10 * h * slope[i] + h01 * values[i + 1] +
-                 h11 * h * slope[i + 1];
+        out[q] =
+            h00 * values[i] + h10 * h * slope[i] + h01 * values[i + 1] + h11 * h * slope[i + 1];
     }
     return out;
 }
@@ -234,7 +235,9 @@ void easeMoves(std::vector<double>& positions, int span) {
     const std::ptrdiff_t half = std::max(span, 1) / 2;
     if (n < 2 || half == 0) return;
     const std::vector<double> in(positions);
-    auto at = [&](std::ptrdiff_t i) { return in[std::size_t(std::clamp<std::ptrdiff_t>(i, 0, n - 1))]; };
+    auto at = [&](std::ptrdiff_t i) {
+        return in[std::size_t(std::clamp<std::ptrdiff_t>(i, 0, n - 1))];
+    };
     for (std::ptrdiff_t i = 0; i < n; ++i) {
         double sum = 0;
         for (std::ptrdiff_t k = -half; k <= half; ++k) sum += at(i + k);

@@ -6,8 +6,8 @@ namespace autoframe {
 namespace {
 
 PixelRect inPixels(const Observation& box, Size source) {
-    return {box.x() * source.width, box.y() * source.height,
-            (box.x() + box.width()) * source.width, (box.y() + box.height()) * source.height};
+    return {box.x() * source.width, box.y() * source.height, (box.x() + box.width()) * source.width,
+            (box.y() + box.height()) * source.height};
 }
 
 double overlap(const PixelRect& a, const PixelRect& b) {
@@ -83,9 +83,9 @@ std::vector<Subject> subjectsOf(const Sample& sample, Size source, const CropSet
     std::vector<Subject> subjects;
     for (const auto& face : sample.faces()) {
         if (face.confidence() < settings.minFaceConfidence) continue;
-        subjects.push_back(
-            {inPixels(face, source),
-             face.width() * face.height() * face.confidence() * settings.faceWeight, true});
+        subjects.push_back({inPixels(face, source),
+                            face.width() * face.height() * face.confidence() * settings.faceWeight,
+                            true});
     }
     const std::size_t faceCount = subjects.size();
     for (const auto& human : sample.humans()) {

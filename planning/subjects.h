@@ -18,8 +18,8 @@ struct PixelRect {
 
 // One person to keep in the picture: a face, or a whole body where no face was found.
 struct Subject {
-    PixelRect box;   // as detected, in source pixels
-    double weight;   // area (fraction of the picture) times confidence, times faceWeight for a face
+    PixelRect box;  // as detected, in source pixels
+    double weight;  // area (fraction of the picture) times confidence, times faceWeight for a face
     bool face;
     friend bool operator==(const Subject&, const Subject&) = default;
 };
@@ -44,10 +44,10 @@ struct Focus {
 
 // The focus among `subjects` (as subjectsOf orders them) for a window of `window`'s size: the main
 // subject is the first, unless the previous sample's main subject (`previousMain`, unpadded, moved
-// on as far as it moved before) is still here (the box overlapping it most, by at least 0.3 of their union) with at least keepMainShare of the first
-// one's weight. Then every other subject, heaviest first, joins the region where it still fits
-// the window. Padding shrinks where it would make a box wider or taller than the window.
-// None without subjects.
+// on as far as it moved before) is still here (the box overlapping it most, by at least 0.3 of
+// their union) with at least keepMainShare of the first one's weight. Then every other subject,
+// heaviest first, joins the region where it still fits the window. Padding shrinks where it would
+// make a box wider or taller than the window. None without subjects.
 std::optional<Focus> focusOf(const std::vector<Subject>& subjects,
                              const std::optional<PixelRect>& previousMain, CropWindow window,
                              const CropSettings& settings);

@@ -23,8 +23,8 @@ inline constexpr double highestRate = 120.0;
 struct Options {
     std::string video;
     std::string output;
-    Size aspect{9, 16};                // the shape of the output, width : height
-    double rate = defaultRate;         // analysis samples a second
+    Size aspect{9, 16};                  // the shape of the output, width : height
+    double rate = defaultRate;           // analysis samples a second
     std::optional<std::string> samples;  // a saved run of the helper to plan from
     std::optional<std::string> path;     // where to write the crop path as JSON
     bool quiet = false;                  // no progress on standard error

@@ -57,8 +57,8 @@ EvenSize outputSizeFor(double windowWidth, double windowHeight) {
     return EvenSize{even(windowWidth), even(windowHeight)};
 }
 
-void turnPlane(const std::uint8_t* from, std::ptrdiff_t fromStride, int width, int height, Orientation t,
-               std::uint8_t* to, std::ptrdiff_t toStride) {
+void turnPlane(const std::uint8_t* from, std::ptrdiff_t fromStride, int width, int height,
+               Orientation t, std::uint8_t* to, std::ptrdiff_t toStride) {
     if (t.isIdentity()) {
         for (int q = 0; q < height; ++q) {
             std::memcpy(to + q * toStride, from + q * fromStride, std::size_t(width));

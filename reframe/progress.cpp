@@ -7,7 +7,7 @@ namespace autoframe::reframe {
 namespace {
 
 constexpr int barWidth = 30;
-constexpr double barInterval = 0.1;  // seconds between redraws of the bar
+constexpr double barInterval = 0.1;   // seconds between redraws of the bar
 constexpr double lineInterval = 1.0;  // seconds between plain lines
 
 std::string percentText(double share) {
@@ -22,10 +22,12 @@ std::string clockText(double seconds) {
     const long whole = long(std::ceil(seconds));
     const long h = whole / 3600, m = whole / 60 % 60, s = whole % 60;
     const auto two = [](long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
-    return h > 0 ? std::to_string(h) + ":" + two(m) + ":" + two(s) : std::to_string(m) + ":" + two(s);
+    return h > 0 ? std::to_string(h) + ":" + two(m) + ":" + two(s)
+                 : std::to_string(m) + ":" + two(s);
 }
 
-std::string ProgressText::update(std::string_view stage, double done, double total, double elapsed) {
+std::string ProgressText::update(std::string_view stage, double done, double total,
+                                 double elapsed) {
     if (style_ == Style::quiet) return "";
     const double interval = style_ == Style::bar ? barInterval : lineInterval;
     if (lastShown_ >= 0 && elapsed - lastShown_ < interval) return "";

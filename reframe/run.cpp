@@ -19,7 +19,9 @@ namespace {
 class StageProgress {
 public:
     StageProgress(const Environment& environment, ProgressText& text, std::string stage)
-        : environment_(environment), text_(text), stage_(std::move(stage)),
+        : environment_(environment),
+          text_(text),
+          stage_(std::move(stage)),
           start_(environment.clock()) {}
 
     void update(double done, double total) {
@@ -86,7 +88,7 @@ Expected<std::vector<Sample>> savedSamples(const std::string& path) {
 Expected<void> runReframe(const Environment& environment) {
     auto options = parseCommandLine(environment.process.arguments());
     if (!options) return std::unexpected(std::move(options.error()));
-    ProgressText text(options->quiet ? ProgressText::Style::quiet
+    ProgressText text(options->quiet                                  ? ProgressText::Style::quiet
                       : environment.process.standardErrorIsTerminal() ? ProgressText::Style::bar
                                                                       : ProgressText::Style::lines);
 
@@ -102,9 +104,8 @@ Expected<void> runReframe(const Environment& environment) {
 
     auto plan = planCrop(*samples, frames->upright, options->aspect, frames->seconds);
     if (!plan) {
-        return fail(ReframeCode::cannotPlan,
-                    "cannot plan the crop of " + quoted(options->video) + ": " +
-                        plan.error().description);
+        return fail(ReframeCode::cannotPlan, "cannot plan the crop of " + quoted(options->video) +
+                                                 ": " + plan.error().description);
     }
 
     RenderJob job{options->video, options->output, {}, {}, {}};
@@ -134,7 +135,9 @@ Expected<void> runReframe(const Environment& environment) {
     return {};
 }
 
-std::string failureLine(const Error& error) { return "Reframe failed: " + error.description + "\n"; }
+std::string failureLine(const Error& error) {
+    return "Reframe failed: " + error.description + "\n";
+}
 
 int finishReframe(const Expected<void>& outcome, Process& process) {
     if (outcome) return 0;

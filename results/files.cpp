@@ -44,9 +44,8 @@ std::expected<void, std::string> writeWholeFile(const std::string& path, const s
     const int closeErrno = errno;
     if (!written || !closed) {
         std::remove(partial.c_str());
-        return std::unexpected(
-                    "cannot write " + quoted(path) + ": " +
-                        std::strerror(!written ? writeErrno : closeErrno));
+        return std::unexpected("cannot write " + quoted(path) + ": " +
+                               std::strerror(!written ? writeErrno : closeErrno));
     }
     if (std::rename(partial.c_str(), path.c_str()) != 0) {
         const int renameErrno = errno;

@@ -29,10 +29,9 @@ public:
 
     Expected<void> number(double value, std::string_view what) {
         if (!std::isfinite(value)) {
-            return fail(JsonCode::notANumber,
-                        "cannot encode " + std::string(what) + ": " +
-                            (std::isnan(value) ? "NaN" : "an infinity") +
-                            " has no JSON number form");
+            return fail(JsonCode::notANumber, "cannot encode " + std::string(what) + ": " +
+                                                  (std::isnan(value) ? "NaN" : "an infinity") +
+                                                  " has no JSON number form");
         }
         separate();
         text_ += numberText(value);  // shortest text that reads back as the same double
@@ -75,9 +74,9 @@ Expected<void> member(JsonWriter& out, Keys key, double value, std::size_t sampl
 Expected<void> encode(JsonWriter& out, const Observation& box, std::size_t sampleIndex) {
     using K = Observation::CodingKeys;
     out.beginObject();
-    for (auto [key, value] : {std::pair{K::x, box.x()}, std::pair{K::y, box.y()},
-                              std::pair{K::width, box.width()}, std::pair{K::height, box.height()},
-                              std::pair{K::confidence, box.confidence()}}) {
+    for (auto [key, value] :
+         {std::pair{K::x, box.x()}, std::pair{K::y, box.y()}, std::pair{K::width, box.width()},
+          std::pair{K::height, box.height()}, std::pair{K::confidence, box.confidence()}}) {
         if (auto written = member(out, key, value, sampleIndex); !written) return written;
     }
     out.endObject();

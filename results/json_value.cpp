@@ -81,8 +81,8 @@ private:
         value.offset = position_;
         if (atChar('[') || atChar('{')) {
             if (depth == maximumDepth) {
-                return problem(position_, "nested deeper than " + std::to_string(maximumDepth) +
-                                              " levels");
+                return problem(position_,
+                               "nested deeper than " + std::to_string(maximumDepth) + " levels");
             }
             if (atChar('[')) return parseArray(std::move(value), depth + 1);
             return parseObject(std::move(value), depth + 1);
@@ -158,8 +158,8 @@ private:
     std::optional<unsigned> hex4() {
         if (position_ + 4 > text_.size()) return std::nullopt;
         unsigned code = 0;
-        const auto [end, ec] = std::from_chars(text_.data() + position_,
-                                               text_.data() + position_ + 4, code, 16);
+        const auto [end, ec] =
+            std::from_chars(text_.data() + position_, text_.data() + position_ + 4, code, 16);
         if (ec != std::errc() || end != text_.data() + position_ + 4) return std::nullopt;
         position_ += 4;
         return code;

@@ -35,7 +35,9 @@ public:
 
     Sample(double timeSeconds, double sceneScore, std::vector<Observation> faces,
            std::vector<Observation> humans)
-        : timeSeconds_(timeSeconds), sceneScore_(sceneScore), faces_(std::move(faces)),
+        : timeSeconds_(timeSeconds),
+          sceneScore_(sceneScore),
+          faces_(std::move(faces)),
           humans_(std::move(humans)) {}
 
     double timeSeconds() const { return timeSeconds_; }

@@ -32,11 +32,11 @@ Expected<Size> sourceSizeOf(const CropPlan& plan, Size decoded) {
     for (std::size_t i = 1; i < plan.frames.size(); ++i) {
         const CropWindow& w = plan.frames[i].window;
         if (w.width != first.width || w.height != first.height) {
-            return fail(ReviewCode::cannotRead,
-                        "frame " + std::to_string(i) + "'s window is " +
-                            sizeText(w.width, w.height) + " pixels, frame 0's " +
-                            sizeText(first.width, first.height) +
-                            " (a path keeps one window size)");
+            return fail(ReviewCode::cannotRead, "frame " + std::to_string(i) + "'s window is " +
+                                                    sizeText(w.width, w.height) +
+                                                    " pixels, frame 0's " +
+                                                    sizeText(first.width, first.height) +
+                                                    " (a path keeps one window size)");
         }
     }
     // Narrower than the frame (or the same shape): the source's height; wider: its width.
@@ -75,9 +75,8 @@ Expected<Size> sourceSizeOf(const CropPlan& plan, Size decoded) {
 
 const PlannedFrame* nearestFrame(const std::vector<PlannedFrame>& frames, double seconds) {
     if (frames.empty()) return nullptr;
-    const auto later = std::lower_bound(
-        frames.begin(), frames.end(), seconds,
-        [](const PlannedFrame& f, double t) { return f.time < t; });
+    const auto later = std::lower_bound(frames.begin(), frames.end(), seconds,
+                                        [](const PlannedFrame& f, double t) { return f.time < t; });
     if (later == frames.begin()) return &*later;
     const auto earlier = std::prev(later);
     if (later == frames.end() || seconds - earlier->time <= later->time - seconds) return &*earlier;

@@ -48,7 +48,9 @@ double niceCeiling(double value) {
 }
 
 PlotScale::PlotScale(double firstSeconds, double lastSeconds, double highestScore, PlotArea area)
-    : first_(firstSeconds), last_(lastSeconds), top_(niceCeiling(std::max(highestScore, 0.01))),
+    : first_(firstSeconds),
+      last_(lastSeconds),
+      top_(niceCeiling(std::max(highestScore, 0.01))),
       area_(area) {
     if (!(last_ > first_)) {
         first_ -= 0.5;
@@ -129,10 +131,10 @@ std::vector<std::size_t> timeOrder(const std::vector<Sample>& samples) {
 }
 
 std::string shellWord(const std::string& argument) {
-    const bool plain = !argument.empty() &&
-                       argument.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
-                                                  "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                                  "_-./,:=+@%") == std::string::npos;
+    const bool plain = !argument.empty() && argument.find_first_not_of(
+                                                "abcdefghijklmnopqrstuvwxyz"
+                                                "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                                "_-./,:=+@%") == std::string::npos;
     if (plain) return argument;
     std::string word = "'";
     for (char c : argument) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -236,8 +238,9 @@ std::string legend(bool withPath) {
         "<svg width=\"34\" height=\"14\" class=\"human\"><rect x=\"2\" y=\"2\" width=\"30\" "
         "height=\"10\"/></svg> human &#160; ";
     if (withPath) {
-        html += "<svg width=\"34\" height=\"14\" class=\"window\"><rect x=\"2\" y=\"2\" "
-                "width=\"30\" height=\"10\"/></svg> crop window (outside it dimmed) &#160; ";
+        html +=
+            "<svg width=\"34\" height=\"14\" class=\"window\"><rect x=\"2\" y=\"2\" "
+            "width=\"30\" height=\"10\"/></svg> crop window (outside it dimmed) &#160; ";
     }
     return html + "the number by a box is its confidence</p>\n";
 }
@@ -289,13 +292,13 @@ std::string header(const PageFacts& facts, const std::vector<Sample>& samples,
     }
     const std::string duration =
         std::isfinite(facts.durationSeconds) ? seconds(facts.durationSeconds) : "duration unknown";
-    std::string frames = framesShown == samples.size()
-                             ? "all " + std::to_string(framesShown) + " shown"
-                             : std::to_string(framesShown) + " of " +
-                                   std::to_string(samples.size()) +
-                                   " shown, evenly thinned (at most " +
-                                   std::to_string(maximumFramesShown) + ")";
-    std::string html = "<header>\n<h1>" + escapeHtml(facts.videoName) + "</h1>\n<dl class=\"facts\">\n";
+    std::string frames =
+        framesShown == samples.size()
+            ? "all " + std::to_string(framesShown) + " shown"
+            : std::to_string(framesShown) + " of " + std::to_string(samples.size()) +
+                  " shown, evenly thinned (at most " + std::to_string(maximumFramesShown) + ")";
+    std::string html =
+        "<header>\n<h1>" + escapeHtml(facts.videoName) + "</h1>\n<dl class=\"facts\">\n";
     html += "<dt>video</dt><dd>" + duration + ", " + std::to_string(facts.decodedWidth) + " × " +
             std::to_string(facts.decodedHeight) + " pixels as decoded</dd>\n";
     html += "<dt>run</dt><dd>" + run + "</dd>\n";
@@ -342,8 +345,7 @@ std::string scoreGrid(const PlotScale& scale, const PlotArea& area) {
 // Ticks with their times under the plot area, at about ten nice steps.
 std::string timeTicks(const PlotScale& scale, const PlotArea& area) {
     const double bottom = area.top + area.height;
-    const double timeStep =
-        niceCeiling((scale.lastSeconds() - scale.firstSeconds()) / 10);
+    const double timeStep = niceCeiling((scale.lastSeconds() - scale.firstSeconds()) / 10);
     // About ten ticks; counted, so that no rounding can make the loop run on.
     const double firstTick = std::ceil(scale.firstSeconds() / timeStep);
     std::string svg;
@@ -397,10 +399,9 @@ std::string samplePoints(const std::vector<Sample>& samples, const std::vector<d
         svg += "\"/>\n";
     }
     for (const Sample& s : samples) {
-        svg += "<circle class=\"sample\" cx=\"" + fixed(scale.x(s.timeSeconds()), 1) +
-               "\" cy=\"" + fixed(scale.y(s.sceneScore()), 1) + "\" r=\"3\"><title>" +
-               seconds(s.timeSeconds()) + ": score " + score(s.sceneScore()) +
-               "</title></circle>\n";
+        svg += "<circle class=\"sample\" cx=\"" + fixed(scale.x(s.timeSeconds()), 1) + "\" cy=\"" +
+               fixed(scale.y(s.sceneScore()), 1) + "\" r=\"3\"><title>" + seconds(s.timeSeconds()) +
+               ": score " + score(s.sceneScore()) + "</title></circle>\n";
     }
     // Each label over its point: centred, else starting or ending there, else the same a line
     // higher (up to three), else under the point; left out (the point still tells its score on
@@ -531,8 +532,8 @@ std::string pathPlot(const ReviewedPath& path, TimeSpan span) {
            "\" y=\"14\">x</text>";
     if (vertical) {
         svg += "<line class=\"centre y\" x1=\"" + fixed(right - 90, 1) + "\" x2=\"" +
-               fixed(right - 66, 1) + "\" y1=\"10\" y2=\"10\"/><text x=\"" +
-               fixed(right - 62, 1) + "\" y=\"14\">y</text>";
+               fixed(right - 66, 1) + "\" y1=\"10\" y2=\"10\"/><text x=\"" + fixed(right - 62, 1) +
+               "\" y=\"14\">y</text>";
     }
     return svg + "\n</svg>\n";
 }
@@ -582,8 +583,8 @@ std::string boxes(const Sample& sample, int width, int height) {
                "\" height=\"" + fixed(rect.height, 1) + "\"/>";
         if (chosen[i]) {
             svg += "<text x=\"" + fixed(rect.left + 1, 1) + "\" y=\"" +
-                   fixed(baselines[i][*chosen[i]], 1) + "\">" +
-                   fixed(box->confidence(), 2) + "</text>";
+                   fixed(baselines[i][*chosen[i]], 1) + "\">" + fixed(box->confidence(), 2) +
+                   "</text>";
         }
         svg += "</g>\n";
     }
@@ -636,9 +637,11 @@ std::string frame(const Sample& sample, const Thumbnail& thumbnail, const Review
 
 std::string renderPage(const PageFacts& facts, const std::vector<Sample>& samples,
                        const std::vector<Thumbnail>& thumbnails, const ReviewedPath* path) {
-    std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                       "<title>Review: " + escapeHtml(facts.videoName) + "</title>\n<style>" +
-                       style + (path ? pathStyle : "") + "</style>\n</head>\n<body>\n";
+    std::string html =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<title>Review: " +
+        escapeHtml(facts.videoName) + "</title>\n<style>" + style + (path ? pathStyle : "") +
+        "</style>\n</head>\n<body>\n";
     html += header(facts, samples, thumbnails.size(), path);
     const TimeSpan span = timeSpan(samples, path);
     html += "<section>\n<h2>Scene score</h2>\n" + plot(samples, span);

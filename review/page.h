@@ -93,18 +93,18 @@ std::vector<std::optional<std::size_t>> placeLabels(
 
 // One frame shown on the page: the sample it belongs to and its JPEG thumbnail.
 struct Thumbnail {
-    std::size_t sample = 0;      // index into the sample list
-    double frameSeconds = 0.0;   // the decoded frame's own time
-    int width = 0;               // of the thumbnail, pixels
+    std::size_t sample = 0;     // index into the sample list
+    double frameSeconds = 0.0;  // the decoded frame's own time
+    int width = 0;              // of the thumbnail, pixels
     int height = 0;
     std::vector<std::uint8_t> jpeg;
 };
 
 // What the header states besides what the samples give.
 struct PageFacts {
-    std::string videoName;             // as given on the command line
-    double durationSeconds = 0.0;      // NaN when the container does not say
-    int decodedWidth = 0;              // the frames as the detectors saw them
+    std::string videoName;         // as given on the command line
+    double durationSeconds = 0.0;  // NaN when the container does not say
+    int decodedWidth = 0;          // the frames as the detectors saw them
     int decodedHeight = 0;
     std::vector<std::string> command;  // the arguments of the command that made the page
     std::string pathName;              // the crop path file as given, when one is drawn

@@ -5,8 +5,8 @@
 
 #include "core/error_codes.h"
 #include "core/text.h"
-#include "results/files.h"
 #include "planning/crop_path_reader.h"
+#include "results/files.h"
 #include "results/json_reader.h"
 #include "review/crop_path.h"
 #include "review/thumbnail.h"
@@ -35,23 +35,25 @@ Expected<void> checkTimes(const std::vector<Sample>& samples, double duration,
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const double t = samples[i].timeSeconds();
         if (t < 0 || t > end) {
-            std::string range = std::isfinite(duration) ? "0 s to " + fixed(duration, 3) + " s"
-                                                        : "from 0 s";
-            return fail(ReviewCode::outsideVideo,
-                        "sample " + std::to_string(i) + " at " + fixed(t, 3) +
-                            " s lies outside " + quoted(video) + " (" + range + ")");
+            std::string range =
+                std::isfinite(duration) ? "0 s to " + fixed(duration, 3) + " s" : "from 0 s";
+            return fail(ReviewCode::outsideVideo, "sample " + std::to_string(i) + " at " +
+                                                      fixed(t, 3) + " s lies outside " +
+                                                      quoted(video) + " (" + range + ")");
         }
     }
     return {};
 }
 
 // The frames of the samples shown, in time order; equal times share one decoded frame.
-Expected<std::vector<Thumbnail>> thumbnails(FrameSource& source, const std::vector<Sample>& samples) {
+Expected<std::vector<Thumbnail>> thumbnails(FrameSource& source,
+                                            const std::vector<Sample>& samples) {
     const std::vector<std::size_t> byTime = timeOrder(samples);
     std::vector<Thumbnail> shown;
     for (std::size_t k : thinEvenly(byTime.size(), maximumFramesShown)) {
         const std::size_t i = byTime[k];
-        if (!shown.empty() && samples[shown.back().sample].timeSeconds() == samples[i].timeSeconds()) {
+        if (!shown.empty() &&
+            samples[shown.back().sample].timeSeconds() == samples[i].timeSeconds()) {
             Thumbnail same = shown.back();
             same.sample = i;
             shown.push_back(std::move(same));
@@ -118,7 +120,7 @@ Expected<void> makeReviewPage(const std::vector<std::string>& arguments, Service
     auto samples = decodeSamples(*json);
     if (!samples) {
         return fail(ReviewCode::cannotRead, quoted(samplesPath) + " is not a list of samples: " +
-                                   samples.error().description);
+                                                samples.error().description);
     }
 
     // Everything about the video comes from the frame source, after its own checks (a regular
@@ -146,8 +148,7 @@ Expected<void> makeReviewPage(const std::vector<std::string>& arguments, Service
     }
     auto shown = thumbnails(*source, *samples);
     if (!shown) return std::unexpected(std::move(shown.error()));
-    return writeWhole(reportPath,
-                      renderPage(facts, *samples, *shown, path ? &*path : nullptr));
+    return writeWhole(reportPath, renderPage(facts, *samples, *shown, path ? &*path : nullptr));
 }
 
 std::string failureLine(const Error& error) { return "Review failed: " + error.description + "\n"; }

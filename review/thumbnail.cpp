@@ -15,9 +15,10 @@ Expected<Thumbnail> thumbnailOf(const TimedFrame& timed, std::size_t sample) {
     const Frame& frame = timed.frame;
     if (frame.width <= 0 || frame.height <= 0 ||
         frame.bgr.size() != std::size_t(frame.width) * std::size_t(frame.height) * 3) {
-        return fail(ReviewCode::cannotEncode, "a decoded frame of " + std::to_string(frame.width) + "x" +
-                                   std::to_string(frame.height) + " pixels has " +
-                                   std::to_string(frame.bgr.size()) + " bytes");
+        return fail(ReviewCode::cannotEncode, "a decoded frame of " + std::to_string(frame.width) +
+                                                  "x" + std::to_string(frame.height) +
+                                                  " pixels has " +
+                                                  std::to_string(frame.bgr.size()) + " bytes");
     }
     const double scale =
         std::min(1.0, double(thumbnailSide) / double(std::max(frame.width, frame.height)));
@@ -33,12 +34,13 @@ Expected<Thumbnail> thumbnailOf(const TimedFrame& timed, std::size_t sample) {
         cv::resize(picture, small, cv::Size(thumbnail.width, thumbnail.height), 0, 0,
                    cv::INTER_AREA);
         if (!cv::imencode(".jpg", small, thumbnail.jpeg, {cv::IMWRITE_JPEG_QUALITY, 80})) {
-            return fail(ReviewCode::cannotEncode, "cannot encode the frame at " + fixed(timed.seconds, 3) +
-                                       " s as JPEG");
+            return fail(ReviewCode::cannotEncode,
+                        "cannot encode the frame at " + fixed(timed.seconds, 3) + " s as JPEG");
         }
     } catch (const cv::Exception& e) {
-        return fail(ReviewCode::cannotEncode, "cannot encode the frame at " + fixed(timed.seconds, 3) +
-                                   " s as JPEG: " + e.what());
+        return fail(
+            ReviewCode::cannotEncode,
+            "cannot encode the frame at " + fixed(timed.seconds, 3) + " s as JPEG: " + e.what());
     }
     return thumbnail;
 }

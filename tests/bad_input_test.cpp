@@ -50,8 +50,8 @@ int sampleCount(const std::string& json) {
 struct BadInput {
     const char* name;
     std::string path;
-    const char* mentions;       // expected in the failure line
-    bool mayConceal = false;    // success is fine if the JSON is complete
+    const char* mentions;     // expected in the failure line
+    bool mayConceal = false;  // success is fine if the JSON is complete
 };
 
 TEST(BadInput, FailsCleanlyOrConcealsCompletely) {
@@ -62,13 +62,13 @@ TEST(BadInput, FailsCleanlyOrConcealsCompletely) {
     const std::string fifo = dir + "/pipe.mp4";
     fs::remove(fifo);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string audio =
-        testing::makeFixture("bad-input/audio.mp4", "-f lavfi -i sine=frequency=440:duration=3 -c:a aac");
+    const std::string audio = testing::makeFixture(
+        "bad-input/audio.mp4", "-f lavfi -i sine=frequency=440:duration=3 -c:a aac");
     ASSERT_FALSE(audio.empty());
     // Raw streams whose headers claim absurd sizes: one past the helper's own limit, and one
     // so large that the demuxer itself gives up on it.
-    writeFile(dir + "/wide.y4m", "YUV4MPEG2 W20000 H64 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
-                                     std::string(4096, '\x80'));
+    writeFile(dir + "/wide.y4m",
+              "YUV4MPEG2 W20000 H64 F25:1 Ip A1:1 C420jpeg\nFRAME\n" + std::string(4096, '\x80'));
     writeFile(dir + "/huge.y4m", "YUV4MPEG2 W20000 H20000 F25:1 Ip A1:1 C420jpeg\nFRAME\n" +
                                      std::string(4096, '\x80'));
     ASSERT_FALSE(goodClip().empty());

@@ -28,19 +28,37 @@ TEST(Observation, PixelBoxesBecomeFractionsOfTheFrame) {
     const Case cases[] = {
         {"inside", {50, 50, 40, 30, 0.5f}, 200, 100, {0.25, 0.5, 0.2, 0.3, 0.5}},
         {"top edge at the top of the frame", {0, 0, 200, 40, 1.0f}, 200, 100, {0, 0, 1, 0.4, 1}},
-        {"negative sizes are read by the edges", {90, 80, -40, -30, 0.5f}, 200, 100,
+        {"negative sizes are read by the edges",
+         {90, 80, -40, -30, 0.5f},
+         200,
+         100,
          {0.25, 0.5, 0.2, 0.3, 0.5}},
-        {"negative fractional sizes", {10.5, 20.25, -0.5, -0.25, 0.5f}, 200, 100,
+        {"negative fractional sizes",
+         {10.5, 20.25, -0.5, -0.25, 0.5f},
+         200,
+         100,
          {0.05, 0.2, 0.0025, 0.0025, 0.5}},
-        {"past the top-left edges, not clamped", {-20, -10, 240, 130, 0.25f}, 200, 100,
+        {"past the top-left edges, not clamped",
+         {-20, -10, 240, 130, 0.25f},
+         200,
+         100,
          {-0.1, -0.1, 1.2, 1.3, 0.25}},
-        {"past the bottom-right edges, not clamped", {180, 90, 40, 20, 0.25f}, 200, 100,
+        {"past the bottom-right edges, not clamped",
+         {180, 90, 40, 20, 0.25f},
+         200,
+         100,
          {0.9, 0.9, 0.2, 0.2, 0.25}},
-        {"portrait frame: x by width, y by height", {27, 96, 54, 192, 0.5f}, 540, 960,
+        {"portrait frame: x by width, y by height",
+         {27, 96, 54, 192, 0.5f},
+         540,
+         960,
          {0.05, 0.1, 0.1, 0.2, 0.5}},
         {"one-pixel frame", {0, 0, 1, 1, 0.5f}, 1, 1, {0, 0, 1, 1, 0.5}},
-        {"a 32-bit confidence is widened, not rounded to a short decimal", {0, 0, 2, 1, 0.8f}, 2,
-         1, {0, 0, 1, 1, 0.800000011920929}},
+        {"a 32-bit confidence is widened, not rounded to a short decimal",
+         {0, 0, 2, 1, 0.8f},
+         2,
+         1,
+         {0, 0, 1, 1, 0.800000011920929}},
         {"zero and one confidence", {0, 0, 0, 0, 0.0f}, 2, 1, {0, 0, 0, 0, 0}},
     };
     for (const auto& c : cases) {
@@ -52,9 +70,9 @@ TEST(Observation, PixelBoxesBecomeFractionsOfTheFrame) {
 TEST(DetectRectangles, ConvertsEveryBoxInTheDetectorsOrder) {
     FakeDetectors detectors;
     // Faces in the order B, A (the worse one first); humans independent of faces.
-    detectors.replies.push_back(Detections{
-        {{100, 0, 50, 50, 0.25f}, {0, 0, 100, 100, 0.75f}},
-        {{0, 0, 200, 100, 0.5f}, {100, 50, 100, 50, 0.5f}, {-10, -10, 20, 20, 0.125f}}});
+    detectors.replies.push_back(
+        Detections{{{100, 0, 50, 50, 0.25f}, {0, 0, 100, 100, 0.75f}},
+                   {{0, 0, 200, 100, 0.5f}, {100, 50, 100, 50, 0.5f}, {-10, -10, 20, 20, 0.125f}}});
     auto found = detectRectangles(grayFrame(200, 100, 0), detectors);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(detectors.calls, 1);

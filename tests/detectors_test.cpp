@@ -30,9 +30,9 @@ const std::string pictureDir = "/usr/share/doc/opencv-doc/examples/data/";
 
 // A picture as a frame: ffmpeg turns it into a binary PPM (RGB), read here into packed BGR.
 Frame picture(const std::string& name) {
-    const std::string ppm = testing::makeFixture(
-        name + ".ppm",
-        "-i '" + pictureDir + name + "' -frames:v 1 -c:v ppm -pix_fmt rgb24 -f image2");
+    const std::string ppm =
+        testing::makeFixture(name + ".ppm", "-i '" + pictureDir + name +
+                                                "' -frames:v 1 -c:v ppm -pix_fmt rgb24 -f image2");
     if (ppm.empty()) {
         ADD_FAILURE() << "cannot convert " << pictureDir << name << " (package opencv-doc)";
         return {};
@@ -94,8 +94,9 @@ void expectFound(const std::vector<PixelBox>& found, const std::vector<Rect>& re
     }
     for (std::size_t i = 0; i < found.size(); ++i) {
         if (used[i]) continue;
-        const bool labelled = std::any_of(optional.begin(), optional.end(),
-                                          [&](const Rect& label) { return iou(found[i], label) >= 0.5; });
+        const bool labelled = std::any_of(optional.begin(), optional.end(), [&](const Rect& label) {
+            return iou(found[i], label) >= 0.5;
+        });
         EXPECT_TRUE(labelled) << "unexpected box at " << found[i].left << "," << found[i].top << " "
                               << found[i].width << "x" << found[i].height;
     }
@@ -267,7 +268,8 @@ TEST_F(OnnxDetectors, EmptyFrameFindsNothingAndShortBufferFails) {
     shortFrame.bgr.pop_back();
     auto found = detectors->detect(shortFrame);
     ASSERT_FALSE(found.has_value());
-    EXPECT_EQ(found.error().description, "face detector: a frame of 4x4 holds 47 bytes instead of 48");
+    EXPECT_EQ(found.error().description,
+              "face detector: a frame of 4x4 holds 47 bytes instead of 48");
 }
 
 // A model that cannot load fails the detection with an error naming the detector and carrying
@@ -338,23 +340,22 @@ TEST(InputPlanes, HoldThePictureInTheNetworksOrderAndPaddingElsewhere) {
         std::vector<float> planes;
     };
     const Case cases[] = {
-        {"B, G, R",
-         PlaneOrder::bgr,
-         {4, 3},
-         {1, 3, 3, 4},
-         {0,   1,   2,   p, 10,  11,  12,  p, p, p, p, p,    // B
-          100, 101, 102, p, 110, 111, 112, p, p, p, p, p,    // G
-          200, 201, 202, p, 210, 211, 212, p, p, p, p, p}},  // R
+        {"B, G, R", PlaneOrder::bgr, {4, 3}, {1, 3, 3, 4}, {0,   1,   2,   p, 10,  11,
+                                                            12,  p,   p,   p, p,   p,  // B
+                                                            100, 101, 102, p, 110, 111,
+                                                            112, p,   p,   p, p,   p,  // G
+                                                            200, 201, 202, p, 210, 211,
+                                                            212, p,   p,   p, p,   p}},  // R
         // Each plane 2 x 2: (even row, even column), (odd, even), (even, odd), (odd, odd), each
         // B, G, R; the second rows of the planes come from the padding's rows 2 and 3.
         {"B, G, R by row and column parity",
          PlaneOrder::parityBgr,
          {4, 4},
          {1, 12, 2, 2},
-         {0,   2,   p, p, 100, 102, p, p, 200, 202, p, p,    // rows 0, 2; columns 0, 2
-          10,  12,  p, p, 110, 112, p, p, 210, 212, p, p,    // rows 1, 3; columns 0, 2
-          1,   p,   p, p, 101, p,   p, p, 201, p,   p, p,    // rows 0, 2; columns 1, 3
-          11,  p,   p, p, 111, p,   p, p, 211, p,   p, p}},  // rows 1, 3; columns 1, 3
+         {0,  2,  p, p, 100, 102, p, p, 200, 202, p, p,    // rows 0, 2; columns 0, 2
+          10, 12, p, p, 110, 112, p, p, 210, 212, p, p,    // rows 1, 3; columns 0, 2
+          1,  p,  p, p, 101, p,   p, p, 201, p,   p, p,    // rows 0, 2; columns 1, 3
+          11, p,  p, p, 111, p,   p, p, 211, p,   p, p}},  // rows 1, 3; columns 1, 3
     };
     const std::vector<std::uint8_t> picture = numberedPicture();
     for (const auto& c : cases) {

@@ -46,17 +46,23 @@ TEST(EndToEnd, VideosWithSparseFramesAnswerEveryRequest) {
         std::string pastTheEnd;  // with `to` at 12 s: the first time that fails, and the reason
     };
     const Case cases[] = {
-        {"AVI whose stream repeats frames: one coded frame every 0.4 s at 15 fps", "repeats.avi",
+        {"AVI whose stream repeats frames: one coded frame every 0.4 s at 15 fps",
+         "repeats.avi",
          "-vf \"select='not(mod(n\\,4))',setpts=N*0.4/TB\" -fps_mode passthrough -r 15 "
          "-c:v mpeg4 -q:v 3",
-         {"0", "7.6", "4"}, "7.750 s in '@'; the video ends at 7.667 s"},
-        {"2 frames a second sampled 4 times a second", "two-fps.mp4",
-         "-vf fps=2 -c:v libx264 -preset veryfast -pix_fmt yuv420p", {"0", "8", "4"},
+         {"0", "7.6", "4"},
+         "7.750 s in '@'; the video ends at 7.667 s"},
+        {"2 frames a second sampled 4 times a second",
+         "two-fps.mp4",
+         "-vf fps=2 -c:v libx264 -preset veryfast -pix_fmt yuv420p",
+         {"0", "8", "4"},
          "8.000 s in '@'; the video ends at 8.000 s"},
-        {"variable frame rate, nothing from 1 s to 5 s", "gap.mkv",
+        {"variable frame rate, nothing from 1 s to 5 s",
+         "gap.mkv",
          "-vf \"setpts='if(lt(N,10),N*0.1,5+(N-10)*0.1)/TB'\" -frames:v 40 -fps_mode passthrough "
          "-c:v libx264 -preset veryfast -pix_fmt yuv420p",
-         {"0", "8", "2"}, "8.500 s in '@'; the video ends at 8.000 s"},
+         {"0", "8", "2"},
+         "8.500 s in '@'; the video ends at 8.000 s"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

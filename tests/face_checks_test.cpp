@@ -57,11 +57,14 @@ TEST(ConfidentFaces, KeepsTheFacesScoringWhatTheirHeightNeedsInOrder) {
     const Case cases[] = {
         {"none", {}, {}},
         {"a small face at the small score stays, just below goes",
-         {face(15, 0.5f), face(15, 0.49f)}, {0.5f}},
+         {face(15, 0.5f), face(15, 0.49f)},
+         {0.5f}},
         {"a large face needs the large score",
-         {face(120, 0.89f), face(120, 0.9f), face(120, 0.95f)}, {0.9f, 0.95f}},
+         {face(120, 0.89f), face(120, 0.9f), face(120, 0.95f)},
+         {0.9f, 0.95f}},
         {"the same score keeps a small face and drops a large one",
-         {face(300, 0.75f), face(18, 0.75f), face(60, 0.75f), face(30, 0.75f)}, {0.75f, 0.75f}},
+         {face(300, 0.75f), face(18, 0.75f), face(60, 0.75f), face(30, 0.75f)},
+         {0.75f, 0.75f}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -107,7 +110,8 @@ TEST(ReviewFaces, LooksAgainAtLargeUnsureFacesWhileTheFramesLooksLast) {
         {"small faces stay whatever their score", {box(39.9, 0.55f), box(12, 0.5f)}, {keep, keep}},
         {"sure faces stay whatever their size", {box(400, 0.8f), box(40, 0.95f)}, {keep, keep}},
         {"at the minimum height and under the sure score: a second look",
-         {box(40, 0.79f), box(300, 0.6f)}, {lookAgain, lookAgain}},
+         {box(40, 0.79f), box(300, 0.6f)},
+         {lookAgain, lookAgain}},
         // Past the first two unsure faces: 80 tall needs 0.9 by size, 40 tall needs 0.7.
         {"past the frame's looks the score needed by size decides",
          {box(400, 0.9f), box(50, 0.7f), box(60, 0.65f), box(80, 0.75f), box(40, 0.72f),
@@ -162,9 +166,7 @@ TEST(FoundAgain, NeedsAFaceOverlappingItInTheCropScoringEnough) {
         {"overlapping by IoU 0.6", {{{80, 50, 80, 100, 0.9f}, {}}}, true},
         // Shifted by 40 of 80: IoU 40 x 100 / (2 x 8000 - 4000) = 1/3.
         {"overlapping by IoU 1/3", {{{100, 50, 80, 100, 0.9f}, {}}}, false},
-        {"where the face is in the frame, not in the crop",
-         {{{10, 20, 40, 50, 0.9f}, {}}},
-         false},
+        {"where the face is in the frame, not in the crop", {{{10, 20, 40, 50, 0.9f}, {}}}, false},
         {"one of several",
          {{{0, 0, 30, 30, 0.95f}, {}},
           {{62, 48, 78, 104, 0.7f}, {}},

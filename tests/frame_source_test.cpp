@@ -30,13 +30,13 @@
 namespace autoframe {
 namespace {
 
-using testing::fixtureDir;
-using testing::makeFixture;
-using testing::runShell;
 using testing::brightness;
 using testing::evenTimes;
+using testing::fixtureDir;
 using testing::fromPattern;
+using testing::makeFixture;
 using testing::readBytes;
+using testing::runShell;
 using testing::withDisplayMatrix;
 using testing::x264;
 
@@ -114,22 +114,31 @@ std::vector<Clip> contractClips() {
         {"H264InMpegTs", "H.264 in MPEG-TS, first timestamp 1.4 s",
          [] { return fromPattern("h264.ts", "-t 4 " + x264 + " -bf 2"); }},
         {"HevcInMp4", "HEVC in MP4",
-         [] { return fromPattern("hevc.mp4", "-t 4 -c:v libx265 -preset ultrafast -tag:v hvc1 "
-                                             "-x265-params log-level=none"); }},
+         [] {
+             return fromPattern("hevc.mp4",
+                                "-t 4 -c:v libx265 -preset ultrafast -tag:v hvc1 "
+                                "-x265-params log-level=none");
+         }},
         {"Vp9InWebm", "VP9 in WebM",
-         [] { return fromPattern("vp9.webm", "-t 4 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 "
-                                             "-crf 30 -b:v 0"); }},
+         [] {
+             return fromPattern("vp9.webm",
+                                "-t 4 -c:v libvpx-vp9 -deadline realtime -cpu-used 8 "
+                                "-crf 30 -b:v 0");
+         }},
         {"Av1InMkv", "AV1 in MKV",
          [] { return fromPattern("av1.mkv", "-t 4 -c:v libaom-av1 -cpu-used 8 -crf 30 -g 25"); }},
         {"Mpeg4InAvi", "MPEG-4 Part 2 in AVI",
          [] { return fromPattern("mpeg4.avi", "-t 4 -c:v mpeg4 -q:v 3"); }},
         {"ProResInMov", "ProRes in MOV",
          [] { return fromPattern("prores.mov", "-t 4 -c:v prores_ks -profile:v 0"); }},
-        {"MjpegInAvi", "MJPEG in AVI", [] { return fromPattern("mjpeg.avi", "-t 4 -c:v mjpeg -q:v 3"); }},
+        {"MjpegInAvi", "MJPEG in AVI",
+         [] { return fromPattern("mjpeg.avi", "-t 4 -c:v mjpeg -q:v 3"); }},
         {"H264At10FpsDelayedByBFrames",
          "H.264 at 10 fps, B-frames delaying decode by 0.2 s, keyframe every second",
-         [] { return fromPattern("h264-10fps.mp4", "-vf setpts=2.5*PTS -r 10 " + x264 +
-                                                       " -bf 3 -g 10 -frames:v 100"); },
+         [] {
+             return fromPattern("h264-10fps.mp4",
+                                "-vf setpts=2.5*PTS -r 10 " + x264 + " -bf 3 -g 10 -frames:v 100");
+         },
          10, 100},
         {"WithACoverPicture", "video with a cover picture as a second stream",
          [] {
@@ -137,7 +146,8 @@ std::vector<Clip> contractClips() {
                  makeFixture("cover.png", "-f lavfi -i color=red:s=320x320 -frames:v 1");
              if (cover.empty()) return std::string();
              return fromPattern("with-cover.mp4", "-i " + quote(cover) + " -map 1 -map 0 -t 4 " +
-                                                      x264 + " -c:v:0 png -disposition:v:0 attached_pic");
+                                                      x264 +
+                                                      " -c:v:0 png -disposition:v:0 attached_pic");
          }},
     };
 }
@@ -184,18 +194,19 @@ protected:
     std::vector<double> times;  // of every frame
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    Clips, FrameSourceContract, ::testing::Combine(::testing::ValuesIn(contractClips()), ::testing::Bool()),
-    [](const ::testing::TestParamInfo<std::tuple<Clip, bool>>& info) {
-        return std::string(std::get<0>(info.param).id) +
-               (std::get<1>(info.param) ? "DecodedAhead" : "OnRequest");
-    });
+INSTANTIATE_TEST_SUITE_P(Clips, FrameSourceContract,
+                         ::testing::Combine(::testing::ValuesIn(contractClips()),
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<Clip, bool>>& info) {
+                             return std::string(std::get<0>(info.param).id) +
+                                    (std::get<1>(info.param) ? "DecodedAhead" : "OnRequest");
+                         });
 
 TEST_P(FrameSourceContract, SparseIncreasingRequestsGetTheNearestFrame) {
     const double last = times.back();
     // Repeats, a step inside one frame, long jumps (seeks), the last frame from just past it.
-    const std::vector<double> requests = {-0.1, 0.013, 0.51, 0.51, 0.53, 1.234, 2.91, last - 0.93,
-                                          last - 0.51, last, last + 0.09};
+    const std::vector<double> requests = {-0.1, 0.013,       0.51,        0.51, 0.53,       1.234,
+                                          2.91, last - 0.93, last - 0.51, last, last + 0.09};
     expectPatternFrames(*open(requests), times, requests);
 }
 
@@ -270,9 +281,9 @@ TEST(FrameSource, DecodeSettingsDoNotChangeTheAnswers) {
     const DecodeSettings variants[] = {
         {1, false, false}, {1, true, false}, {1, false, true}, {1, true, true}, {0, true, true}};
     for (const auto& settings : variants) {
-        SCOPED_TRACE(::testing::Message() << "threads " << settings.decoderThreads << ", skip "
-                                          << settings.skipNonReference << ", seek "
-                                          << settings.seekForward);
+        SCOPED_TRACE(::testing::Message()
+                     << "threads " << settings.decoderThreads << ", skip "
+                     << settings.skipNonReference << ", seek " << settings.seekForward);
         auto source = openFfmpegFrameSource(path, settings);
         expectPatternFrames(*source, evenTimes(250, 25), requests);
     }
@@ -291,8 +302,8 @@ TEST(FrameSource, LongGroupOfPictures) {
 TEST(FrameSource, SparseFramesAnswerWithTheFrameOnScreen) {
     struct Request {
         double seconds;
-        int frame;            // pattern number shown, -1: the request fails
-        double answersFor;    // the time given with the frame
+        int frame;          // pattern number shown, -1: the request fails
+        double answersFor;  // the time given with the frame
     };
     struct Case {
         const char* name;
@@ -302,24 +313,49 @@ TEST(FrameSource, SparseFramesAnswerWithTheFrameOnScreen) {
     };
     const Case cases[] = {
         {"AVI at 15 fps whose stream repeats frames: one coded frame every 0.4 s",
-         [] { return fromPattern("sparse-repeats.avi",
-                                 "-vf \"select='not(mod(n\\,10))',setpts=N*0.4/TB\" "
-                                 "-fps_mode passthrough -r 15 -c:v mpeg4 -q:v 3 -t 4"); },
-         {{0.0, 0, 0.0}, {0.25, 0, 0.25}, {0.5, 10, 0.4}, {1.0, 20, 1.0}, {1.1, 30, 1.2},
-          {2.6, 60, 2.6}, {3.65, 90, 3.6}, {3.7, 90, 3.6}, {3.8, -1, 0}},
+         [] {
+             return fromPattern("sparse-repeats.avi",
+                                "-vf \"select='not(mod(n\\,10))',setpts=N*0.4/TB\" "
+                                "-fps_mode passthrough -r 15 -c:v mpeg4 -q:v 3 -t 4");
+         },
+         {{0.0, 0, 0.0},
+          {0.25, 0, 0.25},
+          {0.5, 10, 0.4},
+          {1.0, 20, 1.0},
+          {1.1, 30, 1.2},
+          {2.6, 60, 2.6},
+          {3.65, 90, 3.6},
+          {3.7, 90, 3.6},
+          {3.8, -1, 0}},
          "; the video ends at 3.667 s"},
         {"2 frames a second, asked 4 times a second, with B-frames",
-         [] { return fromPattern("two-fps.mp4", "-vf \"select='not(mod(n\\,25))',setpts=N*0.5/TB\" "
-                                               "-fps_mode passthrough -r 2 " + x264 + " -bf 2"); },
-         {{0.0, 0, 0.0}, {0.25, 0, 0.25}, {0.5, 25, 0.5}, {0.75, 25, 0.75}, {4.75, 225, 4.75},
+         [] {
+             return fromPattern("two-fps.mp4",
+                                "-vf \"select='not(mod(n\\,25))',setpts=N*0.5/TB\" "
+                                "-fps_mode passthrough -r 2 " +
+                                    x264 + " -bf 2");
+         },
+         {{0.0, 0, 0.0},
+          {0.25, 0, 0.25},
+          {0.5, 25, 0.5},
+          {0.75, 25, 0.75},
+          {4.75, 225, 4.75},
           {5.0, -1, 0}},
          "; the video ends at 5.000 s"},
         {"variable frame rate with a gap of 4 s",
-         [] { return fromPattern("vfr-gap.mkv",
-                                 "-vf \"setpts='if(lt(N,25),N*0.04,5+(N-25)*0.04)/TB'\" "
-                                 "-frames:v 50 -fps_mode passthrough " + x264); },
-         {{0.5, 12, 0.48}, {1.0, 24, 0.96}, {2.0, 24, 2.0}, {4.5, 24, 4.5}, {4.9, 25, 5.0},
-          {5.5, 37, 5.48}, {6.1, -1, 0}},
+         [] {
+             return fromPattern("vfr-gap.mkv",
+                                "-vf \"setpts='if(lt(N,25),N*0.04,5+(N-25)*0.04)/TB'\" "
+                                "-frames:v 50 -fps_mode passthrough " +
+                                    x264);
+         },
+         {{0.5, 12, 0.48},
+          {1.0, 24, 0.96},
+          {2.0, 24, 2.0},
+          {4.5, 24, 4.5},
+          {4.9, 25, 5.0},
+          {5.5, 37, 5.48},
+          {6.1, -1, 0}},
          "; the video ends at 6.000 s"},
     };
     for (const Case& c : cases) {
@@ -333,8 +369,8 @@ TEST(FrameSource, SparseFramesAnswerWithTheFrameOnScreen) {
             if (r.frame < 0) {
                 ASSERT_FALSE(got);
                 EXPECT_EQ(got.error().description, "no frame within 0.120 s of " +
-                                                       numberText(r.seconds, 3) + " s in '" +
-                                                       path + "'" + c.failure);
+                                                       numberText(r.seconds, 3) + " s in '" + path +
+                                                       "'" + c.failure);
                 continue;
             }
             ASSERT_TRUE(got) << got.error().description;
@@ -369,8 +405,8 @@ TEST(FrameSource, StreamStartingLateStillStartsAtZero) {
     expectPatternFrames(*source, evenTimes(100, 25), {0.0, 1.0, 3.96});
     const auto before = openFrameSource(path)->frameAt(-0.5);
     ASSERT_FALSE(before);
-    EXPECT_EQ(before.error().description,
-              "no frame within 0.120 s of -0.500 s in '" + path + "'; the next frame is at 0.000 s");
+    EXPECT_EQ(before.error().description, "no frame within 0.120 s of -0.500 s in '" + path +
+                                              "'; the next frame is at 0.000 s");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -424,9 +460,9 @@ TEST(FrameSourcePicture, FitsWithin960KeepingTheDisplayShape) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = fromPattern(
-            c.file, "-frames:v 3 -vf " + std::string(c.filters) + " " + x264,
-            c.turn ? withDisplayMatrix(0, 1, -1, 0) : testing::FixtureFinish{});
+        const std::string path =
+            fromPattern(c.file, "-frames:v 3 -vf " + std::string(c.filters) + " " + x264,
+                        c.turn ? withDisplayMatrix(0, 1, -1, 0) : testing::FixtureFinish{});
         ASSERT_FALSE(path.empty());
         const auto got = openFrameSource(path)->frameAt(0.04);
         ASSERT_TRUE(got) << got.error().description;
@@ -439,9 +475,10 @@ TEST(FrameSourcePicture, FitsWithin960KeepingTheDisplayShape) {
 
 // Four stripes of gray 0, 64, 192 and 255 (full-range values), for checking levels.
 std::string levelsClip(const std::string& name, const std::string& encoding) {
-    const std::string stripes = makeFixture(
-        "stripes.mkv", "-f lavfi -i \"color=black:s=160x96:r=25:d=1,format=gray,"
-                       "geq=lum='if(lt(X,40),0,if(lt(X,80),64,if(lt(X,120),192,255)))'\" -c:v ffv1");
+    const std::string stripes =
+        makeFixture("stripes.mkv",
+                    "-f lavfi -i \"color=black:s=160x96:r=25:d=1,format=gray,"
+                    "geq=lum='if(lt(X,40),0,if(lt(X,80),64,if(lt(X,120),192,255)))'\" -c:v ffv1");
     if (stripes.empty()) return "";
     return makeFixture(name, "-i " + quote(stripes) + " " + encoding);
 }
@@ -518,9 +555,10 @@ TEST(FrameSourceErrors, BadFilesFailAtTheFirstRequestNamingStepFileAndReason) {
     ASSERT_TRUE(::mkfifo(fifo.c_str(), 0600) == 0 || errno == EEXIST);
     const std::string tone = makeFixture("tone.wav", "-f lavfi -i sine=d=1");
     const std::string song =
-        makeFixture("song-with-cover.m4a", "-f lavfi -i sine=d=1 -f lavfi -i color=red:s=64x64:d=0.04 "
-                                       "-frames:v 1 -map 0 -map 1 -c:a aac -c:v png "
-                                       "-disposition:v attached_pic");
+        makeFixture("song-with-cover.m4a",
+                    "-f lavfi -i sine=d=1 -f lavfi -i color=red:s=64x64:d=0.04 "
+                    "-frames:v 1 -map 0 -map 1 -c:a aac -c:v png "
+                    "-disposition:v attached_pic");
     const std::string huge =
         makeFixture("wide-16400.mkv", "-f lavfi -i color=black:s=16400x16 -frames:v 1 -c:v ffv1");
     ASSERT_FALSE(tone.empty());
@@ -589,9 +627,9 @@ TEST(FrameSourceErrors, DamagedBytesFailCleanly) {
 // The whole helper on real files.
 
 TEST(FrameSourceEndToEnd, TurnedVideoAndBadFilesThroughTheHelper) {
-    const std::string turned = fromPattern(
-        "turned-transpose=cclock.mp4", "-t 1 -vf transpose=cclock " + x264,
-        withDisplayMatrix(0, 1, -1, 0));
+    const std::string turned =
+        fromPattern("turned-transpose=cclock.mp4", "-t 1 -vf transpose=cclock " + x264,
+                    withDisplayMatrix(0, 1, -1, 0));
     ASSERT_FALSE(turned.empty());
     const auto ok = testing::runHelper({turned, "0.5", "0.6", "25"});
     EXPECT_EQ(ok.status, 0);

@@ -37,8 +37,8 @@ TEST(OpenCvGray, RendersTheWholeFrameTopRowFirst) {
             }
         }
     }
-    for (auto [width, height] : {std::pair{960, 540}, std::pair{540, 960}, std::pair{7, 3},
-                                 std::pair{1, 1}}) {
+    for (auto [width, height] :
+         {std::pair{960, 540}, std::pair{540, 960}, std::pair{7, 3}, std::pair{1, 1}}) {
         SCOPED_TRACE(::testing::Message() << "white " << width << "x" << height
                                           << " is stretched over all values, not letterboxed");
         EXPECT_EQ(gray24By14(grayFrame(width, height, 255)), filled(255));
@@ -57,8 +57,8 @@ TEST(OpenCvGray, UsesTheVideosLumaWeights) {
 TEST(OpenCvGray, UnrenderableFramesGiveNothing) {
     Frame inconsistent = grayFrame(4, 4, 255);
     inconsistent.bgr.resize(5);
-    for (const Frame& frame : {grayFrame(0, 10, 255), grayFrame(10, 0, 255), Frame{},
-                               inconsistent}) {
+    for (const Frame& frame :
+         {grayFrame(0, 10, 255), grayFrame(10, 0, 255), Frame{}, inconsistent}) {
         SCOPED_TRACE(::testing::Message() << frame.width << "x" << frame.height);
         EXPECT_EQ(OpenCvGrayRenderer{}.render(frame, 24, 14), std::nullopt);
         EXPECT_EQ(gray24By14(frame), filled(0));

@@ -20,8 +20,9 @@ struct Answered {
 
 // Feeds decoded frames (numbered in decode order, each lasting `duration`) to the window as the
 // frame source does, for each request in turn, and returns the answer to each.
-std::vector<Answered> answers(const std::vector<double>& decoded, const std::vector<double>& requests,
-                              double tolerance, double duration = 0.04) {
+std::vector<Answered> answers(const std::vector<double>& decoded,
+                              const std::vector<double>& requests, double tolerance,
+                              double duration = 0.04) {
     HeldFrames<int> held;
     std::size_t next = 0;
     std::vector<Answered> got;
@@ -56,15 +57,27 @@ TEST(HeldFrames, EachRequestGetsTheNearestFrameWithinTheToleranceWithItsOwnTime)
         std::vector<int> expected;
     };
     const Case cases[] = {
-        {"nearest on either side, repeats, steps inside a frame", every(0.04, 100),
-         {0.0, 0.013, 0.51, 0.51, 0.53, 2.0, 3.96}, 0.12, {0, 0, 13, 13, 13, 50, 99}},
+        {"nearest on either side, repeats, steps inside a frame",
+         every(0.04, 100),
+         {0.0, 0.013, 0.51, 0.51, 0.53, 2.0, 3.96},
+         0.12,
+         {0, 0, 13, 13, 13, 50, 99}},
         {"the earlier of two equally near", {1.0, 1.5}, {1.25}, 0.25, {0}},
         {"a gap: before it, across it", gap, {1.99, 2.42, 2.56}, 0.12, {49, 50, 50}},
-        {"before the first frame and past the last", every(0.04, 25), {-0.2, -0.1, 1.05, 1.1}, 0.12,
+        {"before the first frame and past the last",
+         every(0.04, 25),
+         {-0.2, -0.1, 1.05, 1.1},
+         0.12,
          {-1, 0, 24, -1}},
-        {"frames out of order or repeated are passed over", {0.0, 0.04, 0.04, 0.02, 0.08},
-         {0.0, 0.07}, 0.12, {0, 4}},
-        {"of the frames before a request only the last is kept", every(0.5, 5), {1.9, 1.9}, 0.5,
+        {"frames out of order or repeated are passed over",
+         {0.0, 0.04, 0.04, 0.02, 0.08},
+         {0.0, 0.07},
+         0.12,
+         {0, 4}},
+        {"of the frames before a request only the last is kept",
+         every(0.5, 5),
+         {1.9, 1.9},
+         0.5,
          {4, 4}},
     };
     for (const Case& c : cases) {
@@ -88,17 +101,30 @@ TEST(HeldFrames, WithNoFrameThatNearTheFrameOnScreenAnswersForTheRequestedTime) 
         std::vector<Answered> expected;
     };
     const Case cases[] = {
-        {"between sparse frames, then near one again", sparse, 0.4, {0.0, 0.25, 0.5, 0.7, 1.2},
+        {"between sparse frames, then near one again",
+         sparse,
+         0.4,
+         {0.0, 0.25, 0.5, 0.7, 1.2},
          {{0, 0.0}, {0, 0.25}, {1, 0.4}, {2, 0.8}, {3, 1.2}}},
-        {"four requests a frame at half-second frames", every(0.5, 3), 0.5,
+        {"four requests a frame at half-second frames",
+         every(0.5, 3),
+         0.5,
          {0.0, 0.25, 0.5, 0.75, 1.0, 1.25},
          {{0, 0.0}, {0, 0.25}, {1, 0.5}, {1, 0.75}, {2, 1.0}, {2, 1.25}}},
-        {"the last frame lasts until the video ends", sparse, 0.4, {2.3, 2.39, 2.4, 2.6},
+        {"the last frame lasts until the video ends",
+         sparse,
+         0.4,
+         {2.3, 2.39, 2.4, 2.6},
          {{5, 2.3}, {5, 2.39}, {-1, 0}, {-1, 0}}},
-        {"a gap of seconds in a variable-rate video", {0.0, 0.04, 0.08, 5.0, 5.04}, 0.04,
+        {"a gap of seconds in a variable-rate video",
+         {0.0, 0.04, 0.08, 5.0, 5.04},
+         0.04,
          {0.0, 1.0, 2.5, 4.5, 4.9, 5.03},
          {{0, 0.0}, {2, 1.0}, {2, 2.5}, {2, 4.5}, {3, 5.0}, {4, 5.04}}},
-        {"before the first frame nothing is on screen", {1.0, 1.4}, 0.4, {0.5, 0.95, 1.2},
+        {"before the first frame nothing is on screen",
+         {1.0, 1.4},
+         0.4,
+         {0.5, 0.95, 1.2},
          {{-1, 0}, {0, 1.0}, {0, 1.2}}},
     };
     for (const Case& c : cases) {
@@ -147,8 +173,11 @@ TEST(HeldFrames, FramesWithoutTimesFollowTheOneBefore) {
     const Case cases[] = {
         {"all timed", {0.0, 0.5, 1.0}, {0.5, 0.5, 0.5}, {0.0, 0.5, 1.0}, 1.5},
         {"first without a time starts at 0", {std::nullopt, 0.25}, {0.25, 0.25}, {0.0, 0.25}, 0.5},
-        {"untimed after timed", {2.0, std::nullopt, std::nullopt}, {0.5, 0.25, 0.25},
-         {2.0, 2.5, 2.75}, 3.0},
+        {"untimed after timed",
+         {2.0, std::nullopt, std::nullopt},
+         {0.5, 0.25, 0.25},
+         {2.0, 2.5, 2.75},
+         3.0},
         {"a late frame does not move the end back", {1.0, 0.25}, {0.5, 0.25}, {1.0, 0.25}, 1.5},
         {"no duration known", {0.0, 1.0}, {0.0, 0.0}, {0.0, 1.0}, 1.0},
     };
@@ -157,7 +186,8 @@ TEST(HeldFrames, FramesWithoutTimesFollowTheOneBefore) {
         HeldFrames<int> held;
         EXPECT_FALSE(held.end());
         std::vector<double> placed;
-        for (std::size_t i = 0; i < c.shown.size(); ++i) placed.push_back(held.place(c.shown[i], c.durations[i]));
+        for (std::size_t i = 0; i < c.shown.size(); ++i)
+            placed.push_back(held.place(c.shown[i], c.durations[i]));
         EXPECT_EQ(placed, c.placed);
         EXPECT_EQ(held.end(), c.end);
     }

@@ -16,7 +16,8 @@ TEST(Json, EncodesTheSampleListOnExactText) {
     };
     const Case cases[] = {
         {"empty list", {}, "[]"},
-        {"no boxes", {Sample(12.5, 0, {}, {})},
+        {"no boxes",
+         {Sample(12.5, 0, {}, {})},
          R"([{"timeSeconds":12.5,"sceneScore":0,"faces":[],"humans":[]}])"},
         {"shortest round-trip numbers",
          {Sample(0.1, 5.835667600373482e-05,
@@ -46,7 +47,8 @@ TEST(Json, RefusesValuesWithoutAJsonNumberForm) {
         const char* description;
     };
     const Case cases[] = {
-        {"NaN time", {Sample(nan, 0, {}, {})},
+        {"NaN time",
+         {Sample(nan, 0, {}, {})},
          "cannot encode sample 0 member \"timeSeconds\": NaN has no JSON number form"},
         {"infinite box in a later sample",
          {Sample(0, 0, {}, {}), Sample(1, 0.5, {}, {Observation(0, 0, -inf, 0, 1)})},

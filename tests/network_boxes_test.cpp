@@ -116,15 +116,24 @@ TEST(DecodeYuNet, ReadsTheFiveLandmarksOfTheirCell) {
     };
     const Case cases[] = {
         // Stride 8, cell 10: column 2, row 1, corner (16, 8).
-        {"stride 8, inside the cell", 0, 10, 0.0f,
+        {"stride 8, inside the cell",
+         0,
+         10,
+         0.0f,
          {0.25f, 0.25f, 0.75f, 0.25f, 0.5f, 0.5f, 0.25f, 0.75f, 0.75f, 0.75f},
          {{{18, 10}, {22, 10}, {20, 12}, {18, 14}, {22, 14}}}},
         // Stride 16, cell 7: column 3, row 1, corner (48, 16); offsets may leave the cell.
-        {"stride 16, beyond the cell, a wide box", 1, 7, 2.0f,
+        {"stride 16, beyond the cell, a wide box",
+         1,
+         7,
+         2.0f,
          {-1.0f, 0.5f, 1.5f, 0.5f, 0.25f, 1.0f, -0.5f, 2.0f, 1.0f, 2.0f},
          {{{32, 24}, {72, 24}, {52, 32}, {40, 48}, {64, 48}}}},
         // Stride 32, cell 1: column 1, row 0, corner (32, 0).
-        {"stride 32", 2, 1, 0.0f,
+        {"stride 32",
+         2,
+         1,
+         0.0f,
          {0.5f, 0.25f, 0.5f, 0.25f, 0.5f, 0.5f, 0.5f, 0.75f, 0.5f, 0.75f},
          {{{48, 8}, {48, 8}, {48, 16}, {48, 24}, {48, 24}}}},
     };
@@ -162,7 +171,8 @@ TEST(DecodeYuNet, RefusesOutputsOfAnotherGrid) {
 
 std::vector<float> yoloxRows(Size input) {
     std::size_t rows = 0;
-    for (const int stride : strides) rows += std::size_t(input.width / stride) * (input.height / stride);
+    for (const int stride : strides)
+        rows += std::size_t(input.width / stride) * (input.height / stride);
     return std::vector<float>(rows * yoloxRowLength, 0.0f);
 }
 
@@ -170,15 +180,16 @@ TEST(DecodeYoloxPeople, ScoresObjectnessTimesPersonInGridOrder) {
     struct Case {
         const char* name;
         Size input;
-        std::size_t row;          // counted over all three grids
+        std::size_t row;  // counted over all three grids
         float objectness, person;
         bool found;
-        double left, top;         // of a box one cell wide and high
+        double left, top;  // of a box one cell wide and high
         int side;
     };
     const Case cases[] = {
         // Row 33 = stride 16, cell 1: column 1, row 0 of a grid 4 wide.
-        {"second grid, landscape, score at the threshold", smallInput, 33, 0.9f, 0.5f, true, 16 - 8, -8, 16},
+        {"second grid, landscape, score at the threshold", smallInput, 33, 0.9f, 0.5f, true, 16 - 8,
+         -8, 16},
         // A portrait grid 4 wide and 8 high at stride 8: cell 9 is column 1, row 2.
         {"first grid, portrait", {32, 64}, 9, 1.0f, 0.5f, true, 8 - 4, 16 - 4, 8},
         // Last row = stride 32, last cell of a 2 x 1 grid: column 1.
@@ -218,15 +229,27 @@ TEST(SuppressOverlaps, KeepsTheBestOfEachOverlappingGroup) {
     const Case cases[] = {
         {"none", {}, 0.3f, {}},
         {"disjoint boxes all stay, best first",
-         {{0, 0, 10, 10, 0.5f}, {20, 0, 10, 10, 0.9f}}, 0.3f, {1, 0}},
+         {{0, 0, 10, 10, 0.5f}, {20, 0, 10, 10, 0.9f}},
+         0.3f,
+         {1, 0}},
         // IoU of 10x10 boxes shifted by 5: 50 / 150 = 1/3.
-        {"overlap above the threshold goes", {{0, 0, 10, 10, 0.5f}, {5, 0, 10, 10, 0.9f}}, 0.3f, {1}},
+        {"overlap above the threshold goes",
+         {{0, 0, 10, 10, 0.5f}, {5, 0, 10, 10, 0.9f}},
+         0.3f,
+         {1}},
         {"overlap at most the threshold stays",
-         {{0, 0, 10, 10, 0.5f}, {5, 0, 10, 10, 0.9f}}, 0.34f, {1, 0}},
-        {"equal scores: the first given wins", {{0, 0, 10, 10, 0.5f}, {1, 0, 10, 10, 0.5f}}, 0.3f, {0}},
+         {{0, 0, 10, 10, 0.5f}, {5, 0, 10, 10, 0.9f}},
+         0.34f,
+         {1, 0}},
+        {"equal scores: the first given wins",
+         {{0, 0, 10, 10, 0.5f}, {1, 0, 10, 10, 0.5f}},
+         0.3f,
+         {0}},
         // b overlaps a and c, a and c do not overlap: b goes, so c stays.
         {"a suppressed box suppresses nothing",
-         {{0, 0, 10, 10, 0.9f}, {5, 0, 10, 10, 0.8f}, {10, 0, 10, 10, 0.7f}}, 0.3f, {0, 2}},
+         {{0, 0, 10, 10, 0.9f}, {5, 0, 10, 10, 0.8f}, {10, 0, 10, 10, 0.7f}},
+         0.3f,
+         {0, 2}},
         {"empty boxes overlap nothing", {{0, 0, 0, 10, 0.9f}, {0, 0, 0, 10, 0.8f}}, 0.3f, {0, 1}},
     };
     for (const auto& c : cases) {

@@ -35,11 +35,10 @@ bool setDisplayMatrix(const std::string& path, int a, int b, int c, int d) {
 }  // namespace
 
 std::string patternMaster() {
-    return makeFixture(
-        "pattern.mkv",
-        "-f lavfi -i \"color=black:s=160x96:r=25:d=10,format=gray,"
-        "geq=lum='if(lt(Y,24)*lt(X,24),255,if(gte(Y,24)*lt(Y,72),"
-        "255*mod(floor(N/pow(2,7-floor(X/20))),2),0))'\" -c:v ffv1");
+    return makeFixture("pattern.mkv",
+                       "-f lavfi -i \"color=black:s=160x96:r=25:d=10,format=gray,"
+                       "geq=lum='if(lt(Y,24)*lt(X,24),255,if(gte(Y,24)*lt(Y,72),"
+                       "255*mod(floor(N/pow(2,7-floor(X/20))),2),0))'\" -c:v ffv1");
 }
 
 std::string fromPattern(const std::string& name, const std::string& encoding,

@@ -27,15 +27,18 @@ std::string bundled() { return std::string(AUTOFRAME_SOURCE_DIR) + "/samples/ped
 std::string clipWithCutAndSound() {
     return makeFixture(
         "reframe-cut.mp4",
-        "-i '" + bundled() + "' -f lavfi -i sine=frequency=440:duration=4 -filter_complex "
-        "\"[0:v]trim=0:2,setpts=PTS-STARTPTS[a];[0:v]trim=4:6,setpts=PTS-STARTPTS,hflip,negate[b];"
-        "[a][b]concat=n=2:v=1[v]\" -map \"[v]\" -map 1:a -c:v libx264 -preset veryfast "
-        "-pix_fmt yuv420p -c:a aac -b:a 64k -shortest");
+        "-i '" + bundled() +
+            "' -f lavfi -i sine=frequency=440:duration=4 -filter_complex "
+            "\"[0:v]trim=0:2,setpts=PTS-STARTPTS[a];[0:v]trim=4:6,setpts=PTS-STARTPTS,hflip,negate["
+            "b];"
+            "[a][b]concat=n=2:v=1[v]\" -map \"[v]\" -map 1:a -c:v libx264 -preset veryfast "
+            "-pix_fmt yuv420p -c:a aac -b:a 64k -shortest");
 }
 
 std::string probe(const std::string& video, const std::string& entries) {
-    return testing::commandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries " + entries +
-                       " -of default=nw=1:nk=1 '" + video + "'");
+    return testing::commandOutput(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries " + entries +
+        " -of default=nw=1:nk=1 '" + video + "'");
 }
 
 struct PathFrame {
@@ -49,8 +52,9 @@ std::vector<PathFrame> pathFrames(const std::string& json) {
     for (auto at = json.find("{\"time\":"); at != std::string::npos;
          at = json.find("{\"time\":", at + 1)) {
         PathFrame f{};
-        if (std::sscanf(json.c_str() + at, "{\"time\":%lf,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d}",
-                        &f.time, &f.x, &f.y, &f.width, &f.height) == 5) {
+        if (std::sscanf(json.c_str() + at,
+                        "{\"time\":%lf,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d}", &f.time,
+                        &f.x, &f.y, &f.width, &f.height) == 5) {
             frames.push_back(f);
         }
     }
@@ -110,7 +114,8 @@ TEST(ReframeEndToEnd, NineBySixteenKeepsFramesSoundAndJumpsOnlyAtTheCut) {
             for (int x = 0; x < 324; ++x) {
                 for (int c = 0; c < 3; ++c) {
                     difference += std::abs(
-                        int(a->frame.bgr[(std::size_t(y) * 768 + std::size_t(x + frames[i].x)) * 3 + c]) -
+                        int(a->frame.bgr[(std::size_t(y) * 768 + std::size_t(x + frames[i].x)) * 3 +
+                                         c]) -
                         int(b->frame.bgr[(std::size_t(y) * 324 + std::size_t(x)) * 3 + c]));
                 }
             }
@@ -135,7 +140,8 @@ TEST(ReframeEndToEnd, BadInputGivesOneLineAndNoFile) {
     };
     std::vector<Case> cases = {
         {{dir + "/missing.mp4", out},
-         "Reframe failed: cannot open '" + dir + "/missing.mp4': No such file or directory\n", out},
+         "Reframe failed: cannot open '" + dir + "/missing.mp4': No such file or directory\n",
+         out},
         {{tone, out}, "Reframe failed: '" + tone + "' has no video stream\n", out},
     };
     for (const char* aspect : {"0:1", "9:", "abc"}) {
@@ -152,9 +158,10 @@ TEST(ReframeEndToEnd, BadInputGivesOneLineAndNoFile) {
                          "/no-such-folder/out.mp4': No such file or directory\n",
                      dir + "/no-such-folder/out.mp4"});
     if (!root) {
-        cases.push_back({{"--quiet", bundled(), locked + "/out.mp4"},
-                         "Reframe failed: cannot write '" + locked + "/out.mp4': Permission denied\n",
-                         locked + "/out.mp4"});
+        cases.push_back(
+            {{"--quiet", bundled(), locked + "/out.mp4"},
+             "Reframe failed: cannot write '" + locked + "/out.mp4': Permission denied\n",
+             locked + "/out.mp4"});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.arguments));

@@ -86,7 +86,8 @@ TEST(StoredFractions, AgreesWithTurnPlaneOnEveryPixel) {
 TEST(StoredFractions, PixelShapeStaysInTheFractions) {
     // 1440x1080 stored with 4:3 pixels shows as 1920x1080: the right half of the upright picture
     // is the right half of the stored one.
-    const FractionRect f = storedFractions(SourceWindow{960, 0, 960, 1080}, 1920, 1080, Orientation{});
+    const FractionRect f =
+        storedFractions(SourceWindow{960, 0, 960, 1080}, 1920, 1080, Orientation{});
     EXPECT_EQ(snapToPixels(f, 1440, 1080, 2, 2), (PixelRect{720, 0, 720, 1080}));
 }
 

@@ -21,9 +21,9 @@ TEST(ReframeCommandLine, OptionsAnywhereEachOnce) {
     EXPECT_EQ(plain->rate, defaultRate);
     EXPECT_FALSE(plain->samples || plain->path || plain->quiet);
 
-    const auto all = parseCommandLine(args({"--aspect", "4:5", "in.mp4", "--rate", "2.5",
-                                            "--samples", "s.json", "--quiet", "--path", "p.json",
-                                            "out.mp4"}));
+    const auto all =
+        parseCommandLine(args({"--aspect", "4:5", "in.mp4", "--rate", "2.5", "--samples", "s.json",
+                               "--quiet", "--path", "p.json", "out.mp4"}));
     ASSERT_TRUE(all) << all.error().description;
     EXPECT_EQ(all->aspect, (Size{4, 5}));
     EXPECT_EQ(all->rate, 2.5);
@@ -89,8 +89,8 @@ TEST(ReframeProgress, LinesAtMostOneASecondBarRedrawnInPlace) {
 
 TEST(ReframeProgress, ClockText) {
     const std::pair<double, const char*> cases[] = {
-        {0, "0:00"}, {0.2, "0:01"}, {59.5, "1:00"}, {61, "1:01"}, {3600, "1:00:00"},
-        {3725, "1:02:05"}, {-1, "?"}, {1.0 / 0.0, "?"}};
+        {0, "0:00"},       {0.2, "0:01"},     {59.5, "1:00"}, {61, "1:01"},
+        {3600, "1:00:00"}, {3725, "1:02:05"}, {-1, "?"},      {1.0 / 0.0, "?"}};
     for (const auto& [seconds, text] : cases) EXPECT_EQ(clockText(seconds), text) << seconds;
 }
 

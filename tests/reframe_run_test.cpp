@@ -65,7 +65,8 @@ TEST(ReframeRun, AnalysesPlansRendersAndWritesThePath) {
     Reframe reframe;
     // A face at the right of every frame (the fake frames are 4 x 4 pixels).
     for (int i = 0; i < 20; ++i) {
-        reframe.services.detectors->replies.push_back(Detections{{PixelBox{3, 1, 0.8, 1, 0.9f}}, {}});
+        reframe.services.detectors->replies.push_back(
+            Detections{{PixelBox{3, 1, 0.8, 1, 0.9f}}, {}});
     }
     const std::string path = testing::privatePath("reframe-path.json");
     std::filesystem::remove(path);
@@ -108,8 +109,8 @@ TEST(ReframeRun, SavedSamplesNeedNoAnalysis) {
     const std::string samples = testing::privatePath("reframe-samples.json");
     testing::writeFile(samples, R"([{"timeSeconds":0,"sceneScore":0,"faces":[{"x":0.05,"y":0.2,)"
                                 R"("width":0.1,"height":0.2,"confidence":0.9}],"humans":[]}])");
-    const auto [status, process] = reframe.run({"--quiet", "--aspect", "1:1", "--samples", samples,
-                                                "in.mp4", "out.mp4"});
+    const auto [status, process] =
+        reframe.run({"--quiet", "--aspect", "1:1", "--samples", samples, "in.mp4", "out.mp4"});
     ASSERT_EQ(status, 0) << joined(process.err);
     EXPECT_TRUE(process.err.empty());  // quiet
     EXPECT_TRUE(reframe.services.openedPaths.empty());
@@ -129,15 +130,26 @@ TEST(ReframeRun, FailuresGiveOneLineAndNoPath) {
         std::string line;
     };
     const Case cases[] = {
-        {"bad aspect", {"--aspect", "0:1", "in.mp4", "out.mp4"}, {}, {},
+        {"bad aspect",
+         {"--aspect", "0:1", "in.mp4", "out.mp4"},
+         {},
+         {},
          "Reframe failed: bad aspect '0:1': give two whole numbers from 1 to 10000 as W:H, like "
-         "9:16. " + std::string(usageText) + "\n"},
-        {"the video cannot be read", {"--path", path, "in.mp4", "out.mp4"},
-         {"AutoFramingVideo", 2, "cannot open 'in.mp4': No such file or directory"}, {},
+         "9:16. " +
+             std::string(usageText) + "\n"},
+        {"the video cannot be read",
+         {"--path", path, "in.mp4", "out.mp4"},
+         {"AutoFramingVideo", 2, "cannot open 'in.mp4': No such file or directory"},
+         {},
          "Reframe failed: cannot open 'in.mp4': No such file or directory\n"},
-        {"samples file missing", {"--samples", missing, "in.mp4", "out.mp4"}, {}, {},
+        {"samples file missing",
+         {"--samples", missing, "in.mp4", "out.mp4"},
+         {},
+         {},
          "Reframe failed: cannot read '" + missing + "': No such file or directory\n"},
-        {"the render fails", {"--path", path, "in.mp4", "out.mp4"}, {},
+        {"the render fails",
+         {"--path", path, "in.mp4", "out.mp4"},
+         {},
          {"AutoFramingVideo", 7, "cannot write 'out.mp4': Permission denied"},
          "Reframe failed: cannot write 'out.mp4': Permission denied\n"},
     };

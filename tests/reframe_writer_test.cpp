@@ -17,10 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ffmpeg/frame_source.h"
 #include "platform/ffmpeg/frame_times.h"
 #include "platform/ffmpeg/reframe_writer.h"
 #include "platform/ffmpeg/staged_file.h"
-#include "platform/ffmpeg/frame_source.h"
 #include "platform/real_services.h"
 #include "tests/pattern_clips.h"
 #include "tests/support.h"
@@ -29,11 +29,11 @@ namespace autoframe::reframe {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::makeFixture;
 using testing::audioPacketsMd5;
 using testing::brightness;
 using testing::commandOutput;
 using testing::fromPattern;
+using testing::makeFixture;
 using testing::privatePath;
 using testing::readBytes;
 using testing::withDisplayMatrix;
@@ -56,8 +56,8 @@ std::vector<double> numbersIn(const std::string& text) {
 std::vector<double> probedFrameTimes(const std::string& path) {
     return numbersIn(
         commandOutput("ffprobe -v error -select_streams v:0 -show_entries "
-                 "frame=best_effort_timestamp_time -of csv=p=0 " +
-                 quote(path)));
+                      "frame=best_effort_timestamp_time -of csv=p=0 " +
+                      quote(path)));
 }
 
 double probedDuration(const std::string& path) {
@@ -67,8 +67,9 @@ double probedDuration(const std::string& path) {
 }
 
 std::string probed(const std::string& path, const std::string& stream, const std::string& entry) {
-    std::string text = commandOutput("ffprobe -v error -select_streams " + stream +
-                                " -show_entries stream=" + entry + " -of csv=p=0 " + quote(path));
+    std::string text =
+        commandOutput("ffprobe -v error -select_streams " + stream +
+                      " -show_entries stream=" + entry + " -of csv=p=0 " + quote(path));
     while (!text.empty() && (text.back() == '\n' || text.back() == ',')) text.pop_back();
     return text;
 }
@@ -152,16 +153,16 @@ std::string withGap(const std::string& name, const std::string& encoding) {
 std::vector<TimedClip> timedClips() {
     return {
         {"H.264 in MP4 with B-frames",
-         [] { return fromPattern("times-h264.mp4", "-t 2 " + x264 + " -bf 3"); }, timesWithGap(50, 25),
-         true},
+         [] { return fromPattern("times-h264.mp4", "-t 2 " + x264 + " -bf 3"); },
+         timesWithGap(50, 25), true},
         {"H.264 in MKV", [] { return fromPattern("times-h264.mkv", "-t 2 " + x264); },
          timesWithGap(50, 25), true},
         {"H.264 in MPEG-TS, starting at 1.4 s",
-         [] { return fromPattern("times-h264.ts", "-t 2 " + x264 + " -bf 2"); }, timesWithGap(50, 25),
-         false},
+         [] { return fromPattern("times-h264.ts", "-t 2 " + x264 + " -bf 2"); },
+         timesWithGap(50, 25), false},
         {"MPEG-4 Part 2 in AVI",
-         [] { return fromPattern("times-mpeg4.avi", "-t 2 -c:v mpeg4 -q:v 3"); }, timesWithGap(50, 25),
-         false},
+         [] { return fromPattern("times-mpeg4.avi", "-t 2 -c:v mpeg4 -q:v 3"); },
+         timesWithGap(50, 25), false},
         {"variable rate H.264 in MP4", [] { return withGap("times-gap.mp4", x264 + " -bf 3"); },
          timesWithGap(50, 25, 25, 0.48), true},
         {"variable rate in MKV", [] { return withGap("times-gap.mkv", x264); },

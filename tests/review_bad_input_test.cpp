@@ -33,7 +33,8 @@ std::string clip() {
 std::string helperReason(const std::string& video) {
     const auto run = runHelper({video, "0", "1", "1"});
     const std::string prefix = "Auto framing failed: ";
-    return run.err.starts_with(prefix) ? run.err.substr(prefix.size()) : "(helper said: " + run.err + ")";
+    return run.err.starts_with(prefix) ? run.err.substr(prefix.size())
+                                       : "(helper said: " + run.err + ")";
 }
 
 class ReviewBadInput : public ::testing::Test {
@@ -53,7 +54,8 @@ protected:
 
 TEST_F(ReviewBadInput, FailsWithOneLineAndLeavesNoPage) {
     writeFile(dir + "/cut.json", "[" + sample(0) + ",");
-    writeFile(dir + "/untyped.json", R"([{"timeSeconds":"0","sceneScore":0,"faces":[],"humans":[]}])");
+    writeFile(dir + "/untyped.json",
+              R"([{"timeSeconds":"0","sceneScore":0,"faces":[],"humans":[]}])");
     writeFile(dir + "/late.json", "[" + sample(0) + "," + sample(5) + "]");
     writeFile(dir + "/early.json", "[" + sample(-0.5) + "]");
     writeFile(dir + "/notes.mp4", "These are notes, not a video.\n");
@@ -66,8 +68,9 @@ TEST_F(ReviewBadInput, FailsWithOneLineAndLeavesNoPage) {
     writeFile(dir + "/hd-path.json",
               R"({"frames":[{"time":0,"x":656,"y":0,"width":608,"height":1080}],"shots":[]})");
     const std::string v = clip();
-    const std::string usage = "Review failed: Usage: autoframe-review [--path <crop-path.json>] "
-                              "<video> <samples.json> <report.html>\n";
+    const std::string usage =
+        "Review failed: Usage: autoframe-review [--path <crop-path.json>] "
+        "<video> <samples.json> <report.html>\n";
     struct Case {
         const char* name;
         std::vector<std::string> arguments;
@@ -79,37 +82,51 @@ TEST_F(ReviewBadInput, FailsWithOneLineAndLeavesNoPage) {
         {"four arguments", {v, good, page, "extra"}, usage},
         {"--path without its file", {v, good, page, "--path"}, usage},
         {"--path twice", {"--path", good, v, good, page, "--path", good}, usage},
-        {"missing crop path", {"--path", dir + "/none.json", v, good, page},
+        {"missing crop path",
+         {"--path", dir + "/none.json", v, good, page},
          "Review failed: cannot read '" + dir + "/none.json': No such file or directory\n"},
-        {"crop path cut short", {v, good, page, "--path", dir + "/cut-path.json"},
+        {"crop path cut short",
+         {v, good, page, "--path", dir + "/cut-path.json"},
          "Review failed: '" + dir + "/cut-path.json' is not a crop path: byte " +
              std::to_string(11 + window.size()) +
              ": expected ',' or ']' after an array element, found the end of the text\n"},
-        {"crop window off by half a pixel", {v, good, page, "--path", dir + "/half-pixel.json"},
-         "Review failed: '" + dir + "/half-pixel.json' is not a crop path: frame 0 member \"x\" "
-         "(byte 25): expected a whole number of pixels from 0, found 55.5\n"},
-        {"crop path of another size", {v, good, page, "--path", dir + "/hd-path.json"},
+        {"crop window off by half a pixel",
+         {v, good, page, "--path", dir + "/half-pixel.json"},
+         "Review failed: '" + dir +
+             "/half-pixel.json' is not a crop path: frame 0 member \"x\" "
+             "(byte 25): expected a whole number of pixels from 0, found 55.5\n"},
+        {"crop path of another size",
+         {v, good, page, "--path", dir + "/hd-path.json"},
          "Review failed: '" + dir + "/hd-path.json' is not a crop path of '" + v +
              "': its windows of 608 x 1080 pixels span the height of a 1920 x 1080 source, which "
              "decodes at 960 x 540, not at 160 x 90 as the video does\n"},
-        {"missing samples file", {v, dir + "/none.json", page},
+        {"missing samples file",
+         {v, dir + "/none.json", page},
          "Review failed: cannot read '" + dir + "/none.json': No such file or directory\n"},
-        {"samples file a folder", {v, dir, page},
+        {"samples file a folder",
+         {v, dir, page},
          "Review failed: cannot read '" + dir + "': Is a directory\n"},
-        {"samples cut short", {v, dir + "/cut.json", page},
+        {"samples cut short",
+         {v, dir + "/cut.json", page},
          "Review failed: '" + dir + "/cut.json' is not a list of samples: byte " +
              std::to_string(sample(0).size() + 2) +
              ": expected a value, found the end of the text\n"},
-        {"a time as a string", {v, dir + "/untyped.json", page},
-         "Review failed: '" + dir + "/untyped.json' is not a list of samples: sample 0 member "
-         "\"timeSeconds\" (byte 16): expected a number, found a string\n"},
-        {"a time after the end", {v, dir + "/late.json", page},
+        {"a time as a string",
+         {v, dir + "/untyped.json", page},
+         "Review failed: '" + dir +
+             "/untyped.json' is not a list of samples: sample 0 member "
+             "\"timeSeconds\" (byte 16): expected a number, found a string\n"},
+        {"a time after the end",
+         {v, dir + "/late.json", page},
          "Review failed: sample 1 at 5.000 s lies outside '" + v + "' (0 s to 3.000 s)\n"},
-        {"a time before the start", {v, dir + "/early.json", page},
+        {"a time before the start",
+         {v, dir + "/early.json", page},
          "Review failed: sample 0 at -0.500 s lies outside '" + v + "' (0 s to 3.000 s)\n"},
-        {"missing video", {dir + "/none.mp4", good, page},
+        {"missing video",
+         {dir + "/none.mp4", good, page},
          "Review failed: " + helperReason(dir + "/none.mp4")},
-        {"text named .mp4", {dir + "/notes.mp4", good, page},
+        {"text named .mp4",
+         {dir + "/notes.mp4", good, page},
          "Review failed: " + helperReason(dir + "/notes.mp4")},
     };
     for (const auto& c : cases) {
@@ -150,19 +167,19 @@ TEST_F(ReviewBadInput, AnUnwritablePageIsAnErrorAndTheGoodCaseWrites) {
     EXPECT_NE(html.find("3 samples from 0.000 s to 2.900 s"), std::string::npos);
 
     // With a crop path: 9:16 windows of the 160 x 90 clip, drawn on each 160 x 90 thumbnail.
-    writeFile(dir + "/path.json",
-              R"({"frames":[{"time":0,"x":0,"y":0,"width":50,"height":90},)"
-              R"({"time":1.5,"x":55,"y":0,"width":50,"height":90},)"
-              R"({"time":2.9,"x":110,"y":0,"width":50,"height":90}],)"
-              R"("shots":[{"start":0,"end":2.9,"mode":"follow"}]})");
+    writeFile(dir + "/path.json", R"({"frames":[{"time":0,"x":0,"y":0,"width":50,"height":90},)"
+                                  R"({"time":1.5,"x":55,"y":0,"width":50,"height":90},)"
+                                  R"({"time":2.9,"x":110,"y":0,"width":50,"height":90}],)"
+                                  R"("shots":[{"start":0,"end":2.9,"mode":"follow"}]})");
     const auto withPath =
         runProgram(AUTOFRAME_REVIEW, {"--path", dir + "/path.json", clip(), good, page}, {}, 60);
     EXPECT_EQ(withPath.status, 0) << withPath.err;
     EXPECT_EQ(withPath.err, "");
     const std::string drawn = readFile(page);
-    for (const char* rect : {R"(<rect class="window" x="0.0" y="0.0" width="50.0" height="90.0">)",
-                             R"(<rect class="window" x="55.0" y="0.0" width="50.0" height="90.0">)",
-                             R"(<rect class="window" x="110.0" y="0.0" width="50.0" height="90.0">)"}) {
+    for (const char* rect :
+         {R"(<rect class="window" x="0.0" y="0.0" width="50.0" height="90.0">)",
+          R"(<rect class="window" x="55.0" y="0.0" width="50.0" height="90.0">)",
+          R"(<rect class="window" x="110.0" y="0.0" width="50.0" height="90.0">)"}) {
         EXPECT_NE(drawn.find(rect), std::string::npos) << rect;
     }
     EXPECT_NE(drawn.find("3 windows of 50 × 90 pixels in the 160 × 90 source"), std::string::npos);

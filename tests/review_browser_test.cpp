@@ -65,11 +65,16 @@ protected:
     // Headless Chromium on a page with a fresh profile and no network activity of its own.
     testing::HelperRun openInBrowser(std::vector<std::string> arguments, const std::string& page) {
         const std::string profile = dir + "/profile-" + std::to_string(profiles_++);
-        std::vector<std::string> all{"--headless", "--no-sandbox", "--disable-gpu",
-                                     "--disable-quic", "--no-first-run",
+        std::vector<std::string> all{"--headless",
+                                     "--no-sandbox",
+                                     "--disable-gpu",
+                                     "--disable-quic",
+                                     "--no-first-run",
                                      "--disable-background-networking",
-                                     "--disable-component-update", "--disable-sync",
-                                     "--hide-scrollbars", "--user-data-dir=" + profile};
+                                     "--disable-component-update",
+                                     "--disable-sync",
+                                     "--hide-scrollbars",
+                                     "--user-data-dir=" + profile};
         all.insert(all.end(), arguments.begin(), arguments.end());
         all.push_back("file://" + page);
         return runProgram(browser, all, {}, 120);
@@ -85,8 +90,8 @@ protected:
         }
         html.insert(end, checkScript);
         writeFile(dir + "/checked.html", html);
-        const auto dom = openInBrowser({"--virtual-time-budget=10000", "--dump-dom"},
-                                       dir + "/checked.html");
+        const auto dom =
+            openInBrowser({"--virtual-time-budget=10000", "--dump-dom"}, dir + "/checked.html");
         EXPECT_FALSE(dom.timedOut);
         std::smatch found;
         if (!std::regex_search(dom.out, found, std::regex("<pre id=\"check\">([^<]*)</pre>"))) {
@@ -105,10 +110,11 @@ protected:
         EXPECT_TRUE(fs::exists(png)) << shot.err.substr(0, 2000);
         const std::string measure =
             "/usr/bin/python3 -c \"import cv2,numpy,sys; p=cv2.imread(sys.argv[1]); "
-            "near=numpy.all(numpy.abs(p.astype(int)-[" + std::to_string(bgr[0]) + "," +
-            std::to_string(bgr[1]) + "," + std::to_string(bgr[2]) + "])<=24,axis=2).sum(); "
-            "print(p.shape[1], p.shape[0], int(p.std()), int(near))\" '" + png + "' > '" + dir +
-            "/measure.txt'";
+            "near=numpy.all(numpy.abs(p.astype(int)-[" +
+            std::to_string(bgr[0]) + "," + std::to_string(bgr[1]) + "," + std::to_string(bgr[2]) +
+            "])<=24,axis=2).sum(); "
+            "print(p.shape[1], p.shape[0], int(p.std()), int(near))\" '" +
+            png + "' > '" + dir + "/measure.txt'";
         EXPECT_TRUE(testing::runShell(measure));
         std::istringstream measured(readFile(dir + "/measure.txt"));
         std::array<int, 4> found{};
@@ -141,9 +147,9 @@ TEST_F(ReviewInBrowser, BundledClipShowsEveryFramePointAndBox) {
     }
     EXPECT_GT(humans, 8u);  // the walkers are found at all
 
-    EXPECT_EQ(checked(page), "images=8 decoded=8 aligned=8 points=8 faces=" +
-                                 std::to_string(faces) + " humans=" + std::to_string(humans) +
-                                 " windows=0 widths=");
+    EXPECT_EQ(checked(page),
+              "images=8 decoded=8 aligned=8 points=8 faces=" + std::to_string(faces) +
+                  " humans=" + std::to_string(humans) + " windows=0 widths=");
 
     // The page itself, as a picture: not blank, and with the human boxes' blue (#0072B2).
     const auto [width, height, spread, bluePixels] = screenshot(page, {178, 114, 0});

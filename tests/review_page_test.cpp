@@ -49,8 +49,13 @@ TEST(ReviewPage, ThinsEvenlyKeepingBothEnds) {
         std::vector<std::size_t> expected;
     };
     const Case cases[] = {
-        {0, 300, {}},       {4, 300, {0, 1, 2, 3}}, {3, 3, {0, 1, 2}},
-        {10, 4, {0, 3, 6, 9}}, {1000, 3, {0, 500, 999}}, {5, 1, {0}}, {5, 0, {}},
+        {0, 300, {}},
+        {4, 300, {0, 1, 2, 3}},
+        {3, 3, {0, 1, 2}},
+        {10, 4, {0, 3, 6, 9}},
+        {1000, 3, {0, 500, 999}},
+        {5, 1, {0}},
+        {5, 0, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.count << " to " << c.limit);
@@ -90,10 +95,20 @@ TEST(ReviewPage, PlotScalesTimeAndScoreIntoItsArea) {
         std::vector<std::pair<double, double>> timeToX, scoreToY;
     };
     const Case cases[] = {
-        {"span of the samples, top rounded up", 2, 6, 0.3, 0.5,
-         {{2, 10}, {4, 60}, {6, 110}}, {{0, 70}, {0.25, 45}, {0.5, 20}}},
+        {"span of the samples, top rounded up",
+         2,
+         6,
+         0.3,
+         0.5,
+         {{2, 10}, {4, 60}, {6, 110}},
+         {{0, 70}, {0.25, 45}, {0.5, 20}}},
         {"one time sits in the middle", 3, 3, 0.05, 0.05, {{3, 60}, {2.5, 10}}, {{0.05, 20}}},
-        {"all scores zero lie on the bottom line", 0, 10, 0, 0.01, {{10, 110}},
+        {"all scores zero lie on the bottom line",
+         0,
+         10,
+         0,
+         0.01,
+         {{10, 110}},
          {{0, 70}, {0.01, 20}}},
     };
     for (const auto& c : cases) {
@@ -117,8 +132,14 @@ TEST(ReviewPage, TextIsEscapedAndEncoded) {
               "&lt;a href=&quot;x&quot;&gt;Tom &amp; Jerry&#39;s&lt;/a&gt; é");
     // RFC 4648's vectors, and bytes above 127.
     const std::pair<std::string, std::string> vectors[] = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xff\xfe", "//4="},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {"\xff\xfe", "//4="},
     };
     for (const auto& [bytes, encoded] : vectors) {
         SCOPED_TRACE(encoded);
@@ -204,7 +225,9 @@ TEST(ReviewPage, LabelsTakeTheFirstPlaceThatCoversNoEarlierOne) {
         {"a later label moves to its next place", {{a}, {overA, underA}}, 1, {0, 1}},
         {"the earlier label keeps its place", {{overA, a}, {a}}, 1, {0, std::nullopt}},
         // besideA overlaps overA, which was left out and so takes no room.
-        {"left out where every place is covered", {{a}, {overA, a}, {besideA}}, 1,
+        {"left out where every place is covered",
+         {{a}, {overA, a}, {besideA}},
+         1,
          {0, std::nullopt, 0}},
         {"closer than the gap counts as covering", {{a}, {touchingA, underA}}, 1, {0, 1}},
         {"without a gap, touching is apart", {{a}, {touchingA}}, 0, {0, 0}},
@@ -249,8 +272,8 @@ TEST(ReviewPage, ConfidencesInACrowdedFrameDoNotOverlap) {
     for (int i = 0; i < 6; ++i) {
         humans.emplace_back(0.3 + 0.01 * i, 0.3 + 0.005 * i, 0.2, 0.5, 0.9 - 0.1 * i);
     }
-    const std::vector<Sample> samples{Sample(0, 0, {Observation(0.31, 0.31, 0.05, 0.05, 0.97)},
-                                             humans)};
+    const std::vector<Sample> samples{
+        Sample(0, 0, {Observation(0.31, 0.31, 0.05, 0.05, 0.97)}, humans)};
     const Thumbnail shown{0, 0.0, 320, 180, {0xff, 0xd8, 0xff}};
     const std::string page = renderPage({"a.mp4", 10, 320, 180, {"r"}, ""}, samples, {shown});
     EXPECT_EQ(occurrences(page, "<g class=\"human\">"), 6u);  // every box drawn all the same
@@ -261,8 +284,8 @@ TEST(ReviewPage, ConfidencesInACrowdedFrameDoNotOverlap) {
             SCOPED_TRACE(::testing::Message() << "labels " << i << " and " << j);
             EXPECT_TRUE(std::abs(labels[i].first - labels[j].first) >= 27 ||
                         std::abs(labels[i].second - labels[j].second) >= 11)
-                << labels[i].first << "," << labels[i].second << " and " << labels[j].first
-                << "," << labels[j].second;
+                << labels[i].first << "," << labels[i].second << " and " << labels[j].first << ","
+                << labels[j].second;
         }
     }
     EXPECT_NE(page.find(">0.97</text>"), std::string::npos);  // the first keeps its place
@@ -277,34 +300,57 @@ TEST(ReviewPath, SourceSizeFollowsFromTheWindowsAndTheDecodedFrame) {
     };
     const auto path = [](const std::vector<CropWindow>& windows) {
         CropPlan plan;
-        for (std::size_t i = 0; i < windows.size(); ++i) plan.frames.push_back({i * 0.1, windows[i]});
+        for (std::size_t i = 0; i < windows.size(); ++i)
+            plan.frames.push_back({i * 0.1, windows[i]});
         return plan;
     };
-    const auto refused = [](std::string why) { return fail(ReviewCode::cannotRead, std::move(why)); };
+    const auto refused = [](std::string why) {
+        return fail(ReviewCode::cannotRead, std::move(why));
+    };
     const Case cases[] = {
-        {"9:16 of a 4:3 frame: the height", {{222, 0, 324, 576}, {444, 0, 324, 576}}, {768, 576},
+        {"9:16 of a 4:3 frame: the height",
+         {{222, 0, 324, 576}, {444, 0, 324, 576}},
+         {768, 576},
          Size{768, 576}},
-        {"9:16 of full HD decoded at half size", {{656, 0, 608, 1080}}, {960, 540}, Size{1920, 1080}},
-        {"16:9 of a portrait frame: the width", {{0, 656, 1080, 608}}, {540, 960}, Size{1080, 1920}},
+        {"9:16 of full HD decoded at half size",
+         {{656, 0, 608, 1080}},
+         {960, 540},
+         Size{1920, 1080}},
+        {"16:9 of a portrait frame: the width",
+         {{0, 656, 1080, 608}},
+         {540, 960},
+         Size{1080, 1920}},
         {"the frame's own shape: both", {{0, 0, 768, 576}}, {768, 576}, Size{768, 576}},
         // 1280 x 718 decodes at 960 x 539 (538.5 rounded), which reads back as 1279 wide: the
         // window at the right edge is still in.
-        {"a rounded decoded side leaves a pixel to spare", {{876, 0, 404, 718}}, {960, 539},
+        {"a rounded decoded side leaves a pixel to spare",
+         {{876, 0, 404, 718}},
+         {960, 539},
          Size{1279, 718}},
         {"no frames", {}, {768, 576}, refused("it has no frames")},
-        {"two window sizes", {{0, 0, 324, 576}, {0, 0, 432, 576}}, {768, 576},
+        {"two window sizes",
+         {{0, 0, 324, 576}, {0, 0, 432, 576}},
+         {768, 576},
          refused("frame 1's window is 432 x 576 pixels, frame 0's 324 x 576 (a path keeps one "
                  "window size)")},
-        {"planned on a larger source", {{656, 0, 608, 1080}}, {768, 576},
+        {"planned on a larger source",
+         {{656, 0, 608, 1080}},
+         {768, 576},
          refused("its windows of 608 x 1080 pixels span the height of a 1440 x 1080 source, "
                  "which decodes at 960 x 720, not at 768 x 576 as the video does")},
-        {"planned on a smaller source", {{0, 0, 162, 288}}, {768, 576},
+        {"planned on a smaller source",
+         {{0, 0, 162, 288}},
+         {768, 576},
          refused("its windows of 162 x 288 pixels span the height of a 384 x 288 source, which "
                  "decodes at 384 x 288, not at 768 x 576 as the video does")},
-        {"a window past the right edge", {{0, 0, 324, 576}, {500, 0, 324, 576}}, {768, 576},
+        {"a window past the right edge",
+         {{0, 0, 324, 576}, {500, 0, 324, 576}},
+         {768, 576},
          refused("frame 1's window (x 500 to 824, y 0 to 576) reaches past the 768 x 576 source "
                  "its size implies")},
-        {"a window past the bottom", {{0, 1400, 1080, 608}}, {540, 960},
+        {"a window past the bottom",
+         {{0, 1400, 1080, 608}},
+         {540, 960},
          refused("frame 0's window (x 0 to 1080, y 1400 to 2008) reaches past the 1080 x 1920 "
                  "source its size implies")},
     };
@@ -325,7 +371,8 @@ TEST(ReviewPath, TheNearestFrameOfThePathAnswersATime) {
     const std::vector<PlannedFrame> frames{
         {0, {1, 0, 2, 2}}, {0.5, {2, 0, 2, 2}}, {1, {3, 0, 2, 2}}};
     const std::pair<double, int> cases[] = {
-        {-1, 1}, {0, 1}, {0.25, 1} /* as near: the earlier */, {0.26, 2}, {0.5, 2}, {0.9, 3}, {7, 3}};
+        {-1, 1},  {0, 1}, {0.25, 1} /* as near: the earlier */, {0.26, 2}, {0.5, 2},
+        {0.9, 3}, {7, 3}};
     for (const auto& [seconds, x] : cases) {
         SCOPED_TRACE(seconds);
         const PlannedFrame* nearest = nearestFrame(frames, seconds);
@@ -344,10 +391,18 @@ TEST(ReviewPath, WindowsScaleFromSourceToPicture) {
         PixelRect expected;
     };
     const Case cases[] = {
-        {"4:3 source on a 320 x 240 thumbnail", {222, 0, 324, 576}, {768, 576}, 320, 240,
+        {"4:3 source on a 320 x 240 thumbnail",
+         {222, 0, 324, 576},
+         {768, 576},
+         320,
+         240,
          {92.5, 0, 135, 240}},
         {"full HD on 320 x 180", {660, 0, 606, 1080}, {1920, 1080}, 320, 180, {110, 0, 101, 180}},
-        {"portrait, the window moving down", {0, 672, 1080, 608}, {1080, 1920}, 180, 320,
+        {"portrait, the window moving down",
+         {0, 672, 1080, 608},
+         {1080, 1920},
+         180,
+         320,
          {0, 112, 180, 608 / 6.0}},
     };
     for (const auto& c : cases) {
@@ -404,8 +459,9 @@ TEST(ReviewPath, PageDrawsTheWindowLegendAndCentrePlot) {
               std::string::npos);
 
     path.plan.frames[2].window.y = 10;  // now it moves down too: a second trace
-    EXPECT_EQ(occurrences(renderPage(facts, samples, {first}, &path), "<polyline class=\"centre y\""),
-              1u);
+    EXPECT_EQ(
+        occurrences(renderPage(facts, samples, {first}, &path), "<polyline class=\"centre y\""),
+        1u);
 }
 
 }  // namespace

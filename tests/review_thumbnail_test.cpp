@@ -13,8 +13,8 @@ TEST(ReviewThumbnail, FitsTheSideAndDecodes) {
     struct Case {
         int width, height, expectedWidth, expectedHeight;
     };
-    for (const Case c : {Case{960, 540, 320, 180}, Case{540, 960, 180, 320},
-                         Case{100, 50, 100, 50}}) {
+    for (const Case c :
+         {Case{960, 540, 320, 180}, Case{540, 960, 180, 320}, Case{100, 50, 100, 50}}) {
         SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height);
         const auto thumbnail = thumbnailOf({testing::grayFrame(c.width, c.height, 200), 1.5}, 7);
         ASSERT_TRUE(thumbnail) << thumbnail.error().description;

@@ -19,9 +19,8 @@ TEST(Run, WritesTheJsonInOneWriteAndNothingElse) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(services.openedPaths, std::vector<std::string>{"clip.mp4"});
     ASSERT_EQ(process.out.size(), 1u);
-    EXPECT_EQ(process.out[0],
-              R"([{"timeSeconds":0.04,"sceneScore":0,"faces":[],"humans":[]},)"
-              R"({"timeSeconds":0.48,"sceneScore":0,"faces":[],"humans":[]}])");
+    EXPECT_EQ(process.out[0], R"([{"timeSeconds":0.04,"sceneScore":0,"faces":[],"humans":[]},)"
+                              R"({"timeSeconds":0.48,"sceneScore":0,"faces":[],"humans":[]}])");
     EXPECT_TRUE(process.err.empty());
 }
 
@@ -33,9 +32,13 @@ TEST(Run, FailureWritesOneLineAndNoJson) {
         const char* line;
     };
     const Case cases[] = {
-        {"usage", {"helper", "clip.mp4", "1", "0", "2"}, 0,
+        {"usage",
+         {"helper", "clip.mp4", "1", "0", "2"},
+         0,
          "Auto framing failed: Usage: helper <video> <from> <to> <fps>\n"},
-        {"third frame request fails", {"helper", "clip.mp4", "0", "5", "1"}, 3,
+        {"third frame request fails",
+         {"helper", "clip.mp4", "0", "5", "1"},
+         3,
          "Auto framing failed: no frame near 2 s\n"},
     };
     for (const auto& c : cases) {

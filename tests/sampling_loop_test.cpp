@@ -27,12 +27,18 @@ TEST(SamplingLoop, RequestsEachTimeAsThePreviousPlusTheStep) {
     };
     const Case cases[] = {
         {"quarter steps", 0, 1, 4, {0, 0.25, 0.5, 0.75}},
-        {"tenth steps accumulate rounding", 0, 1, 10,
+        {"tenth steps accumulate rounding",
+         0,
+         1,
+         10,
          {0, 0.1, 0.2, 0.30000000000000004, 0.4, 0.5, 0.6, 0.7, 0.7999999999999999,
           0.8999999999999999}},
-        {"repeated addition, not from + k * step", 0, 2.001, 3,
-         {0, 0.3333333333333333, 0.6666666666666666, 1.0, 1.3333333333333333,
-          1.6666666666666665, 1.9999999999999998}},
+        {"repeated addition, not from + k * step",
+         0,
+         2.001,
+         3,
+         {0, 0.3333333333333333, 0.6666666666666666, 1.0, 1.3333333333333333, 1.6666666666666665,
+          1.9999999999999998}},
         {"span of a millisecond or less is empty", 1, 1.0005, 4, {}},
         {"negative times pass unchanged", -1, 0, 2, {-1, -0.5}},
     };

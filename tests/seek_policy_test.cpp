@@ -54,16 +54,46 @@ TEST(SeekPolicy, SeeksOnlyWhenAKeyframeLiesBetweenThePositionAndTheRequest) {
         {"listed keyframe after the position", 1000, true, {0, 2000, 4000}, 5000, {}, 2.0, true},
         {"listed keyframe only at the position", 2000, true, {0, 2000, 4000}, 5000, {}, 3.9, false},
         {"index reaches past the request, no keyframe", 500, true, {0}, 9000, {}, 8.0, false},
-        {"past the index: seen spacing reaches", 0, true, {0}, 1000,
-         {{0, true}, {1000, true}, {1400, false}}, 2.0, true},
-        {"past the index: seen spacing falls short", 0, true, {0}, 1000,
-         {{0, true}, {1000, true}, {1400, false}}, 1.999, false},
-        {"unlisted keyframes: spacing seen", 0, false, {}, std::nullopt,
-         {{0, true}, {500, false}, {1000, true}}, 2.0, true},
-        {"an index learnt by reading is no guide", 0, false, {0, 3000}, 3000,
-         {{0, true}, {1000, true}}, 3.5, true},
-        {"an index learnt by reading is no guide either way", 0, false, {0, 3000}, 3000,
-         {{0, true}, {2000, true}}, 3.5, false},
+        {"past the index: seen spacing reaches",
+         0,
+         true,
+         {0},
+         1000,
+         {{0, true}, {1000, true}, {1400, false}},
+         2.0,
+         true},
+        {"past the index: seen spacing falls short",
+         0,
+         true,
+         {0},
+         1000,
+         {{0, true}, {1000, true}, {1400, false}},
+         1.999,
+         false},
+        {"unlisted keyframes: spacing seen",
+         0,
+         false,
+         {},
+         std::nullopt,
+         {{0, true}, {500, false}, {1000, true}},
+         2.0,
+         true},
+        {"an index learnt by reading is no guide",
+         0,
+         false,
+         {0, 3000},
+         3000,
+         {{0, true}, {1000, true}},
+         3.5,
+         true},
+        {"an index learnt by reading is no guide either way",
+         0,
+         false,
+         {0, 3000},
+         3000,
+         {{0, true}, {2000, true}},
+         3.5,
+         false},
         {"no spacing known: more than 10 s ahead", 0, false, {}, std::nullopt, {}, 10.001, true},
         {"no spacing known: 10 s ahead", 0, false, {}, std::nullopt, {}, 10.0, false},
     };
@@ -86,12 +116,21 @@ TEST(SeekPolicy, LandingWaitsForAKeyframeShownNoLaterThanTheRequest) {
         std::vector<SeekPolicy::Verdict> verdicts;
     };
     const Case cases[] = {
-        {"frames before the first keyframe are passed over", false, 2.5,
-         {{1900, false}, {2000, true}, {2100, false}}, {passOver, decode, decode}},
-        {"keyframe at the request itself", false, 2.0, {{2000, true}, {2040, false}},
+        {"frames before the first keyframe are passed over",
+         false,
+         2.5,
+         {{1900, false}, {2000, true}, {2100, false}},
+         {passOver, decode, decode}},
+        {"keyframe at the request itself",
+         false,
+         2.0,
+         {{2000, true}, {2040, false}},
          {decode, decode}},
         {"keyframe after the request: further back", false, 2.5, {{2600, true}}, {landedTooLate}},
-        {"from the very start any keyframe will do", true, 0.5, {{900, false}, {800, true}},
+        {"from the very start any keyframe will do",
+         true,
+         0.5,
+         {{900, false}, {800, true}},
          {passOver, decode}},
         {"keyframe without times", false, 2.5, {{noTimestamp, true}}, {decode}},
     };
@@ -102,7 +141,8 @@ TEST(SeekPolicy, LandingWaitsForAKeyframeShownNoLaterThanTheRequest) {
         policy.landed(c.fromStart);
         EXPECT_EQ(policy.landedAfterTheLastKeyframe(), !c.fromStart);
         std::vector<SeekPolicy::Verdict> verdicts;
-        for (const Packet& p : c.read) verdicts.push_back(policy.read(p.shows, p.shows, p.keyframe, c.request));
+        for (const Packet& p : c.read)
+            verdicts.push_back(policy.read(p.shows, p.shows, p.keyframe, c.request));
         EXPECT_EQ(verdicts, c.verdicts);
     }
 }
@@ -139,7 +179,9 @@ TEST(NeedlessFrames, FramesThatCannotBeTheAnswerAreLeftOut) {
     };
     const Case cases[] = {
         // The I-frame could still be on screen at the request until a later frame is known.
-        {"the P-frame is nearer than the B-frames before it", 0.17, {false, false, true, true, true}},
+        {"the P-frame is nearer than the B-frames before it",
+         0.17,
+         {false, false, true, true, true}},
         {"the B-frames are nearer than the P-frame", 0.13, {false, false, false, false, false}},
         {"window from the start", 0.0, {false, false, false, false, false}},
     };

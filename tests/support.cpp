@@ -1,5 +1,10 @@
 #include "tests/support.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -9,11 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -135,14 +135,16 @@ std::string fixtureFileName(const std::string& name, const std::string& recipe) 
 
 std::string makeFixture(const std::string& name, const std::string& arguments,
                         const FixtureFinish& finish) {
-    const std::string recipe = "ffmpeg " + arguments + (finish.apply ? "; then " + finish.recipe : "");
+    const std::string recipe =
+        "ffmpeg " + arguments + (finish.apply ? "; then " + finish.recipe : "");
     const std::string path = fixtureDir() + "/" + fixtureFileName(name, recipe);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     if (std::filesystem::exists(path)) return path;
-    const std::string partial = privatePath("partial-" + std::filesystem::path(name).filename().string());
-    const bool made = runShell("ffmpeg -nostdin -v error -y " + arguments + " '" + partial +
-                               "' </dev/null") &&
-                      (!finish.apply || finish.apply(partial));
+    const std::string partial =
+        privatePath("partial-" + std::filesystem::path(name).filename().string());
+    const bool made =
+        runShell("ffmpeg -nostdin -v error -y " + arguments + " '" + partial + "' </dev/null") &&
+        (!finish.apply || finish.apply(partial));
     if (!made) {
         std::filesystem::remove(partial);
         return "";

@@ -83,8 +83,8 @@ public:
             return held.seconds > request.seconds;
         });
         if (after == held_.begin()) return std::nullopt;
-        const bool onScreen = after != held_.end() ||
-                              (videoEnded && lastEnd_ && request.seconds < *lastEnd_);
+        const bool onScreen =
+            after != held_.end() || (videoEnded && lastEnd_ && request.seconds < *lastEnd_);
         if (!onScreen) return std::nullopt;
         return Answer{&*std::prev(after), request.seconds};
     }

@@ -9,8 +9,8 @@ extern "C" {
 #include <cstdlib>
 
 #include "core/error_codes.h"
-#include "platform/ffmpeg/staged_file.h"
 #include "platform/ffmpeg/errors.h"
+#include "platform/ffmpeg/staged_file.h"
 
 namespace autoframe::reframe {
 namespace {
@@ -115,7 +115,8 @@ Expected<void> AudioTrack::openEncoding(const std::string& inputName) {
     const AVCodecParameters& parameters = *in_->codecpar;
     const AVCodec* decoderCodec = avcodec_find_decoder(parameters.codec_id);
     if (!decoderCodec) {
-        return ffmpeg::cannotDecode(VideoCode::unsupported, inputName,
+        return ffmpeg::cannotDecode(
+            VideoCode::unsupported, inputName,
             "no decoder for " + std::string(avcodec_get_name(parameters.codec_id)) + " audio");
     }
     decoder_.reset(avcodec_alloc_context3(decoderCodec));
@@ -126,9 +127,10 @@ Expected<void> AudioTrack::openEncoding(const std::string& inputName) {
         rc = avcodec_open2(decoder_.get(), decoderCodec, nullptr);
     }
     if (rc < 0) {
-        return ffmpeg::videoError(VideoCode::unsupported, "cannot open the " + std::string(decoderCodec->name) +
-                                         " decoder for the audio of " + quoted(inputName) + ": " +
-                                         errorText(rc));
+        return ffmpeg::videoError(VideoCode::unsupported,
+                                  "cannot open the " + std::string(decoderCodec->name) +
+                                      " decoder for the audio of " + quoted(inputName) + ": " +
+                                      errorText(rc));
     }
 
     const AVCodec* aac = avcodec_find_encoder_by_name("aac");
@@ -170,7 +172,8 @@ Expected<void> AudioTrack::take(AVPacket& packet, double shift) {
     }
     const int rc = avcodec_send_packet(decoder_.get(), &packet);
     if (rc < 0 && rc != AVERROR_INVALIDDATA) {  // a damaged packet is passed over
-        return ffmpeg::cannotDecode(VideoCode::cannotDecode, inputName_, "its audio: " + errorText(rc));
+        return ffmpeg::cannotDecode(VideoCode::cannotDecode, inputName_,
+                                    "its audio: " + errorText(rc));
     }
     shift_ = shift;
     return encodeDecoded();
@@ -182,7 +185,9 @@ Expected<void> AudioTrack::encodeDecoded() {
         int rc = avcodec_receive_frame(decoder_.get(), decoded_.get());
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return {};
         if (rc == AVERROR_INVALIDDATA) continue;
-        if (rc < 0) return ffmpeg::cannotDecode(VideoCode::cannotDecode, inputName_, "its audio: " + errorText(rc));
+        if (rc < 0)
+            return ffmpeg::cannotDecode(VideoCode::cannotDecode, inputName_,
+                                        "its audio: " + errorText(rc));
         AVFrame& decoded = *decoded_;
         if (nextSample_ == AV_NOPTS_VALUE) {
             // The first sample's time fixes the rest: samples follow on without gaps.
@@ -276,7 +281,8 @@ Expected<void> AudioTrack::finish() {
     if (!encoder_) return {};
     int rc = avcodec_send_packet(decoder_.get(), nullptr);
     if (rc < 0 && rc != AVERROR_EOF)
-        return ffmpeg::cannotDecode(VideoCode::cannotDecode, inputName_, "its audio: " + errorText(rc));
+        return ffmpeg::cannotDecode(VideoCode::cannotDecode, inputName_,
+                                    "its audio: " + errorText(rc));
     if (auto decoded = encodeDecoded(); !decoded) return decoded;
     if (resampler_) {
         // What the resampler still holds.

@@ -31,7 +31,8 @@ public:
     std::int64_t seek(std::int64_t offset, int whence) override {
         if (whence & AVSEEK_SIZE) {
             struct stat status {};
-            return ::fstat(descriptor_, &status) == 0 ? std::int64_t(status.st_size) : AVERROR(errno);
+            return ::fstat(descriptor_, &status) == 0 ? std::int64_t(status.st_size)
+                                                      : AVERROR(errno);
         }
         const off_t at = ::lseek(descriptor_, off_t(offset), whence & ~AVSEEK_FORCE);
         return at < 0 ? AVERROR(errno) : std::int64_t(at);

@@ -234,10 +234,9 @@ Expected<void> CroppedPictures::ensureBuffer(FrameOwner& frame, int width, int h
 
 std::unexpected<Error> CroppedPictures::cannotConvert(AVPixelFormat from, int width, int height,
                                                       int toWidth, int toHeight) const {
-    return fail(VideoCode::cannotConvert,
-                "cannot convert the pictures of '" + name_ + "' from " +
-                    describe(from, width, height) + " to " +
-                    describe(encodedFormat, toWidth, toHeight));
+    return fail(VideoCode::cannotConvert, "cannot convert the pictures of '" + name_ + "' from " +
+                                              describe(from, width, height) + " to " +
+                                              describe(encodedFormat, toWidth, toHeight));
 }
 
 }  // namespace autoframe::reframe

@@ -8,8 +8,8 @@
 #include <tuple>
 
 #include "core/error.h"
-#include "reframe/crop_geometry.h"
 #include "platform/ffmpeg/owners.h"
+#include "reframe/crop_geometry.h"
 
 namespace autoframe::reframe {
 

@@ -21,15 +21,17 @@ std::unexpected<Error> cannotOpen(const std::string& name, const std::string& re
     return videoError(VideoCode::cannotOpen, "cannot open " + quoted(name) + ": " + reason);
 }
 
-std::unexpected<Error> cannotDecode(VideoCode code, const std::string& name, const std::string& reason) {
+std::unexpected<Error> cannotDecode(VideoCode code, const std::string& name,
+                                    const std::string& reason) {
     return videoError(code, "cannot decode " + quoted(name) + ": " + reason);
 }
 
 std::unexpected<Error> tooLarge(const std::string& name, int width, int height) {
-    return videoError(VideoCode::unsupported, quoted(name) + " has pictures of " + std::to_string(width) + "x" +
-                             std::to_string(height) + " pixels; at most " +
-                             std::to_string(largestSide) + "x" + std::to_string(largestSide) +
-                             " are supported");
+    return videoError(VideoCode::unsupported, quoted(name) + " has pictures of " +
+                                                  std::to_string(width) + "x" +
+                                                  std::to_string(height) + " pixels; at most " +
+                                                  std::to_string(largestSide) + "x" +
+                                                  std::to_string(largestSide) + " are supported");
 }
 
 }  // namespace autoframe::ffmpeg

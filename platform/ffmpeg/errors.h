@@ -22,7 +22,8 @@ std::unexpected<Error> videoError(VideoCode code, std::string description);
 std::unexpected<Error> cannotOpen(const std::string& name, const std::string& reason);
 
 // "cannot decode 'name': reason"
-std::unexpected<Error> cannotDecode(VideoCode code, const std::string& name, const std::string& reason);
+std::unexpected<Error> cannotDecode(VideoCode code, const std::string& name,
+                                    const std::string& reason);
 
 // A picture larger than largestSide on either side.
 std::unexpected<Error> tooLarge(const std::string& name, int width, int height);

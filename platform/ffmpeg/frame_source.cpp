@@ -96,7 +96,8 @@ Expected<TimedFrame> FfmpegFrameSource::convertHeld(const Held& held, double sec
 
     auto frame = converter_->convert(*held.picture, decoder_.sampleAspect(*held.picture));
     if (!frame) return std::unexpected(std::move(frame.error()));
-    lastAnswer_ = LastAnswer{held.number, again, keep ? std::optional<Frame>(*frame) : std::nullopt};
+    lastAnswer_ =
+        LastAnswer{held.number, again, keep ? std::optional<Frame>(*frame) : std::nullopt};
     return TimedFrame{std::move(*frame), seconds, held.number};
 }
 

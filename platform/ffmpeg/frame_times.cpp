@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "core/error_codes.h"
-#include "platform/ffmpeg/source_video.h"
 #include "platform/ffmpeg/errors.h"
+#include "platform/ffmpeg/source_video.h"
 #include "platform/ffmpeg/video_stream.h"
 
 namespace autoframe::reframe {
@@ -43,8 +43,7 @@ void setUprightSize(FrameTimes& frames, const SourceVideo& video, int width, int
 
 // The times from the packets, or nothing when a packet has no time or two share one (then only
 // decoding tells what is shown).
-Expected<std::optional<FrameTimes>> timesFromPackets(SourceVideo& video,
-                                                       const std::string& name) {
+Expected<std::optional<FrameTimes>> timesFromPackets(SourceVideo& video, const std::string& name) {
     AVFormatContext& format = *video.input.format;
     const AVCodecParameters& parameters = *video.stream->codecpar;
     if (parameters.width > largestSide || parameters.height > largestSide) {
@@ -61,7 +60,8 @@ Expected<std::optional<FrameTimes>> timesFromPackets(SourceVideo& video,
         const int rc = av_read_frame(&format, packet.get());
         if (rc < 0) {
             if (rc != AVERROR_EOF && !avio_feof(format.pb)) {
-                return videoError(VideoCode::cannotDecode, "cannot read " + quoted(name) + ": " + errorText(rc));
+                return videoError(VideoCode::cannotDecode,
+                                  "cannot read " + quoted(name) + ": " + errorText(rc));
             }
             break;
         }
@@ -72,7 +72,8 @@ Expected<std::optional<FrameTimes>> timesFromPackets(SourceVideo& video,
         av_packet_unref(packet.get());
         if (ours && !timed) return std::nullopt;
     }
-    if (shown.empty()) return cannotDecode(VideoCode::unsupported, name, "its video stream has no pictures");
+    if (shown.empty())
+        return cannotDecode(VideoCode::unsupported, name, "its video stream has no pictures");
     std::sort(shown.begin(), shown.end(),
               [](const Shown& x, const Shown& y) { return x.timestamp < y.timestamp; });
     const auto repeated = std::adjacent_find(
@@ -112,7 +113,8 @@ Expected<FrameTimes> timesByDecoding(SourceVideo& video, const std::string& name
     if (auto decoded = decodeWholeVideo(video, **decoder, name, take, nullptr); !decoded) {
         return std::unexpected(std::move(decoded.error()));
     }
-    if (frames.seconds.empty()) return cannotDecode(VideoCode::unsupported, name, "its video stream has no pictures");
+    if (frames.seconds.empty())
+        return cannotDecode(VideoCode::unsupported, name, "its video stream has no pictures");
     return frames;
 }
 

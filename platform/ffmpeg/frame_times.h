@@ -30,6 +30,6 @@ enum class TimeReading {
 };
 
 Expected<FrameTimes> frameTimes(const std::string& path,
-                                  TimeReading reading = TimeReading::packetsWhereExact);
+                                TimeReading reading = TimeReading::packetsWhereExact);
 
 }  // namespace autoframe::reframe

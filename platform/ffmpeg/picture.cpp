@@ -36,8 +36,8 @@ bool isFullRange(const AVFrame& picture) {
     const auto format = AVPixelFormat(picture.format);
     if (withoutRangeInName(format) != format) return true;
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
-    const bool yuv = descriptor && !(descriptor->flags & AV_PIX_FMT_FLAG_RGB) &&
-                     descriptor->nb_components >= 3;
+    const bool yuv =
+        descriptor && !(descriptor->flags & AV_PIX_FMT_FLAG_RGB) && descriptor->nb_components >= 3;
     const int range = storedNumber(picture.color_range);
     if (!yuv) return range != AVCOL_RANGE_MPEG;  // gray and RGB: full unless told
     return range == AVCOL_RANGE_JPEG;
@@ -101,11 +101,12 @@ Orientation orientationOf(const std::int32_t* m) {
                        snap(turned[3] / 65536.0), snap(turned[4] / 65536.0)};
 }
 
-Size uprightSize(int storedWidth, int storedHeight, AVRational sampleAspect, Orientation orientation,
-                 int maxSide) {
+Size uprightSize(int storedWidth, int storedHeight, AVRational sampleAspect,
+                 Orientation orientation, int maxSide) {
     double width = storedWidth;
     const double height = storedHeight;
-    if (sampleAspect.num > 0 && sampleAspect.den > 0) width = width * sampleAspect.num / sampleAspect.den;
+    if (sampleAspect.num > 0 && sampleAspect.den > 0)
+        width = width * sampleAspect.num / sampleAspect.den;
     const double uprightWidth = orientation.swapsSides() ? height : width;
     const double uprightHeight = orientation.swapsSides() ? width : height;
     const double scale = std::min({1.0, maxSide / uprightWidth, maxSide / uprightHeight});
@@ -135,7 +136,8 @@ std::vector<std::uint8_t> reorient(const std::uint8_t* bgr, std::size_t lineByte
 }
 
 Expected<Frame> PictureConverter::convert(const AVFrame& picture, AVRational sampleAspect) {
-    if (picture.width <= 0 || picture.height <= 0 || AVPixelFormat(picture.format) == AV_PIX_FMT_NONE) {
+    if (picture.width <= 0 || picture.height <= 0 ||
+        AVPixelFormat(picture.format) == AV_PIX_FMT_NONE) {
         return fail(VideoCode::cannotConvert,
                     "cannot convert a picture of '" + videoName_ + "': it has no size or format");
     }
@@ -157,15 +159,15 @@ Expected<Frame> PictureConverter::convert(const AVFrame& picture, AVRational sam
     return frame;
 }
 
-Expected<void> PictureConverter::prepareScaler(const AVFrame& picture, Size stored, int colorspace) {
+Expected<void> PictureConverter::prepareScaler(const AVFrame& picture, Size stored,
+                                               int colorspace) {
     const bool fullRange = isFullRange(picture);
-    const Key key{picture.width, picture.height, picture.format, colorspace, fullRange,
-                  stored.width, stored.height};
+    const Key key{picture.width, picture.height, picture.format, colorspace,
+                  fullRange,     stored.width,   stored.height};
     if (scaler_ && key == key_) return {};
     const AVPixelFormat source = withoutRangeInName(AVPixelFormat(picture.format));
-    scaler_.reset(sws_getContext(picture.width, picture.height, source, stored.width,
-                                 stored.height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
-                                 nullptr));
+    scaler_.reset(sws_getContext(picture.width, picture.height, source, stored.width, stored.height,
+                                 AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!scaler_) {
         return fail(VideoCode::cannotConvert,
                     "cannot convert the pictures of '" + videoName_ + "' from " +
@@ -196,12 +198,15 @@ Expected<std::size_t> PictureConverter::scale(const AVFrame& picture, Size store
     return lineBytes;
 }
 
-std::vector<std::uint8_t> PictureConverter::uprightPixels(std::size_t lineBytes, Size stored) const {
-    if (!orientation_.isIdentity()) return reorient(scratch_.data(), lineBytes, stored, orientation_);
+std::vector<std::uint8_t> PictureConverter::uprightPixels(std::size_t lineBytes,
+                                                          Size stored) const {
+    if (!orientation_.isIdentity())
+        return reorient(scratch_.data(), lineBytes, stored, orientation_);
     const std::size_t rowBytes = std::size_t(stored.width) * 3;
     std::vector<std::uint8_t> bgr(rowBytes * std::size_t(stored.height));
     for (int y = 0; y < stored.height; ++y) {
-        std::memcpy(&bgr[std::size_t(y) * rowBytes], &scratch_[std::size_t(y) * lineBytes], rowBytes);
+        std::memcpy(&bgr[std::size_t(y) * rowBytes], &scratch_[std::size_t(y) * lineBytes],
+                    rowBytes);
     }
     return bgr;
 }

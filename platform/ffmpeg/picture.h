@@ -22,8 +22,8 @@ Orientation orientationOf(const std::int32_t* displayMatrix);
 
 // Width and height of the upright picture: the stored size widened by the sample aspect ratio,
 // turned by the orientation, then shrunk (never enlarged) to fit within maxSide x maxSide.
-Size uprightSize(int storedWidth, int storedHeight, AVRational sampleAspect, Orientation orientation,
-                 int maxSide);
+Size uprightSize(int storedWidth, int storedHeight, AVRational sampleAspect,
+                 Orientation orientation, int maxSide);
 
 // Pixels of a stored picture of `stored` size, packed BGR, turned into the upright picture.
 std::vector<std::uint8_t> reorient(const std::uint8_t* bgr, std::size_t lineBytes, Size stored,

@@ -12,9 +12,9 @@
 #include "core/error_codes.h"
 #include "core/number_text.h"
 #include "platform/ffmpeg/cropped_pictures.h"
+#include "platform/ffmpeg/errors.h"
 #include "platform/ffmpeg/source_video.h"
 #include "platform/ffmpeg/staged_file.h"
-#include "platform/ffmpeg/errors.h"
 #include "platform/ffmpeg/video_stream.h"
 
 namespace autoframe::reframe {
@@ -123,7 +123,9 @@ Expected<RenderSummary> Render::run() {
         video_, *decoder_, request_.input, [this](AVFrame& p) { return takePicture(p); },
         [this](AVPacket& p) { return takeOtherPacket(p); });
     if (!decoded) return std::unexpected(std::move(decoded.error()));
-    if (!started_) return cannotDecode(VideoCode::unsupported, request_.input, "its video stream has no pictures");
+    if (!started_)
+        return cannotDecode(VideoCode::unsupported, request_.input,
+                            "its video stream has no pictures");
     if (auto finished = finish(); !finished) return std::unexpected(std::move(finished.error()));
     return RenderSummary{frames_, audio_ ? audio_->handling() : AudioHandling::none};
 }
@@ -170,9 +172,8 @@ Expected<void> Render::openOutput() {
 Expected<void> Render::start(const AVFrame& first) {
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (!codec)
-        return fail(
-            ReframeCode::cannotEncode,
-            "cannot encode " + quoted(request_.output) + ": this FFmpeg has no libx264 encoder");
+        return fail(ReframeCode::cannotEncode, "cannot encode " + quoted(request_.output) +
+                                                   ": this FFmpeg has no libx264 encoder");
     encoder_.reset(avcodec_alloc_context3(codec));
     if (!encoder_) return writeError(AVERROR(ENOMEM));
     AVCodecContext& e = *encoder_;
@@ -196,9 +197,8 @@ Expected<void> Render::start(const AVFrame& first) {
     int rc = avcodec_open2(&e, codec, &options);
     av_dict_free(&options);
     if (rc < 0) {
-        return fail(ReframeCode::cannotEncode,
-                    "cannot open the libx264 encoder for " + quoted(request_.output) + ": " +
-                        errorText(rc));
+        return fail(ReframeCode::cannotEncode, "cannot open the libx264 encoder for " +
+                                                   quoted(request_.output) + ": " + errorText(rc));
     }
     rc = avcodec_parameters_from_context(videoOut_->codecpar, &e);
     if (rc < 0) return writeError(rc);
@@ -239,18 +239,18 @@ Expected<void> Render::takePicture(AVFrame& picture) {
     auto window = request_.window(index, stamp.seconds);
     if (!window) return std::unexpected(std::move(window.error()));
     if (!isWindow(*window)) {
-        return fail(ReframeCode::badWindow,
-                    "the crop window of frame " + std::to_string(index) + " at " +
-                        numberText(stamp.seconds, 3) + " s of " + quoted(request_.input) +
-                        " is not a window: " + windowText(*window));
+        return fail(ReframeCode::badWindow, "the crop window of frame " + std::to_string(index) +
+                                                " at " + numberText(stamp.seconds, 3) + " s of " +
+                                                quoted(request_.input) +
+                                                " is not a window: " + windowText(*window));
     }
     const AVRational aspect =
         av_guess_sample_aspect_ratio(video_.input.format.get(), video_.stream, &picture);
     const Size upright = uprightSizeOf(picture.width, picture.height, aspect, video_.orientation);
     const auto [gridX, gridY] = cropper_->grid(picture);
-    const PixelRect rect = snapToPixels(
-        storedFractions(*window, upright.width, upright.height, video_.orientation),
-        picture.width, picture.height, gridX, gridY);
+    const PixelRect rect =
+        snapToPixels(storedFractions(*window, upright.width, upright.height, video_.orientation),
+                     picture.width, picture.height, gridX, gridY);
     auto cut = cropper_->crop(picture, rect);
     if (!cut) return std::unexpected(std::move(cut.error()));
 

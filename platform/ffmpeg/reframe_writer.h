@@ -11,8 +11,8 @@
 
 #include "core/error.h"
 #include "platform/ffmpeg/audio_track.h"
-#include "reframe/crop_geometry.h"
 #include "platform/ffmpeg/frame_times.h"
+#include "reframe/crop_geometry.h"
 
 namespace autoframe::reframe {
 

@@ -64,13 +64,15 @@ Expected<void> decodeWholeVideo(SourceVideo& video, AVCodecContext& decoder,
                                 const PacketSink& other) {
     PacketOwner packet(av_packet_alloc());
     FrameOwner frame(av_frame_alloc());
-    if (!packet || !frame) return cannotDecode(VideoCode::unsupported, name, errorText(AVERROR(ENOMEM)));
+    if (!packet || !frame)
+        return cannotDecode(VideoCode::unsupported, name, errorText(AVERROR(ENOMEM)));
     AVFormatContext& format = *video.input.format;
     while (true) {
         int rc = av_read_frame(&format, packet.get());
         if (rc < 0) {
             if (rc != AVERROR_EOF && !avio_feof(format.pb)) {
-                return videoError(VideoCode::cannotDecode, "cannot read " + quoted(name) + ": " + errorText(rc));
+                return videoError(VideoCode::cannotDecode,
+                                  "cannot read " + quoted(name) + ": " + errorText(rc));
             }
             break;
         }
@@ -82,13 +84,15 @@ Expected<void> decodeWholeVideo(SourceVideo& video, AVCodecContext& decoder,
         }
         rc = avcodec_send_packet(&decoder, packet.get());
         av_packet_unref(packet.get());
-        if (rc < 0 && rc != AVERROR_INVALIDDATA) return cannotDecode(VideoCode::cannotDecode, name, errorText(rc));
+        if (rc < 0 && rc != AVERROR_INVALIDDATA)
+            return cannotDecode(VideoCode::cannotDecode, name, errorText(rc));
         if (auto received = receivePictures(decoder, *frame, name, picture); !received) {
             return received;
         }
     }
     const int rc = avcodec_send_packet(&decoder, nullptr);
-    if (rc < 0 && rc != AVERROR_EOF) return cannotDecode(VideoCode::cannotDecode, name, errorText(rc));
+    if (rc < 0 && rc != AVERROR_EOF)
+        return cannotDecode(VideoCode::cannotDecode, name, errorText(rc));
     return receivePictures(decoder, *frame, name, picture);
 }
 

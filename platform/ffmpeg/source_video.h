@@ -9,10 +9,10 @@
 #include <string>
 
 #include "core/error.h"
-#include "reframe/crop_geometry.h"
 #include "platform/ffmpeg/byte_input.h"
 #include "platform/ffmpeg/owners.h"
 #include "platform/ffmpeg/picture.h"
+#include "reframe/crop_geometry.h"
 #include "timing/stream_clock.h"
 
 namespace autoframe::reframe {
@@ -32,8 +32,7 @@ Expected<SourceVideo> openSourceVideo(const std::string& path);
 // The upright size of pictures of the stored size: pixel shape and display turn applied, at full
 // resolution.
 Size uprightSizeOf(int storedWidth, int storedHeight, AVRational sampleAspect,
-                           Orientation orientation);
-
+                   Orientation orientation);
 
 // Reads the input to its end: each packet of the video stream goes to the decoder and every
 // picture it gives to `picture` (in display order), every other packet not discarded to `other`.

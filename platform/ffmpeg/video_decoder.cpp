@@ -20,7 +20,8 @@ Expected<void> VideoDecoder::open() {
     // 1.4 s), and in some the first picture's time is known only once it is decoded.
     const double never = -std::numeric_limits<double>::infinity();
     if (auto first = decodeUntil(RequestWindow{never, 0.0}); !first) return first;
-    if (held_.empty()) return cannotDecode(VideoCode::unsupported, name_, "its video stream has no pictures");
+    if (held_.empty())
+        return cannotDecode(VideoCode::unsupported, name_, "its video stream has no pictures");
     return {};
 }
 
@@ -43,7 +44,8 @@ Expected<void> VideoDecoder::openStream() {
     decoder_ = std::move(*decoder);
     packet_.reset(av_packet_alloc());
     picture_.reset(av_frame_alloc());
-    if (!packet_ || !picture_) return cannotDecode(VideoCode::unsupported, name_, errorText(AVERROR(ENOMEM)));
+    if (!packet_ || !picture_)
+        return cannotDecode(VideoCode::unsupported, name_, errorText(AVERROR(ENOMEM)));
     return {};
 }
 
@@ -118,7 +120,8 @@ Expected<void> VideoDecoder::feedPacket(const RequestWindow& request) {
         const int rc = av_read_frame(input_.format.get(), packet);
         if (rc < 0) {
             if (rc != AVERROR_EOF && !avio_feof(input_.format->pb)) {
-                return videoError(VideoCode::cannotDecode, "cannot read " + quoted(name_) + ": " + errorText(rc));
+                return videoError(VideoCode::cannotDecode,
+                                  "cannot read " + quoted(name_) + ": " + errorText(rc));
             }
             if (seek_.landedAfterTheLastKeyframe() && seekFurtherBack(request)) continue;
             return endInput();

@@ -17,7 +17,8 @@ Expected<void> readStreamInfo(AVFormatContext& input, const std::string& name) {
         avformat_find_stream_info(&input, probeOptions.empty() ? nullptr : probeOptions.data());
     for (auto& options : probeOptions) av_dict_free(&options);
     if (rc < 0) {
-        return videoError(VideoCode::cannotReadStreams, "cannot read the streams of " + quoted(name) + ": " + errorText(rc));
+        return videoError(VideoCode::cannotReadStreams,
+                          "cannot read the streams of " + quoted(name) + ": " + errorText(rc));
     }
     return {};
 }
@@ -40,7 +41,8 @@ Expected<AVStream*> chooseVideoStream(AVFormatContext& input, const std::string&
             }
         }
     }
-    if (chosen < 0) return videoError(VideoCode::noVideoStream, quoted(name) + " has no video stream");
+    if (chosen < 0)
+        return videoError(VideoCode::noVideoStream, quoted(name) + " has no video stream");
     for (unsigned i = 0; i < input.nb_streams; ++i) {
         input.streams[i]->discard = int(i) == chosen ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
@@ -51,7 +53,8 @@ Expected<StreamClock> clockOf(const AVFormatContext& input, const AVStream& stre
                               const std::string& name) {
     const AVRational timeBase = stream.time_base;
     if (timeBase.num <= 0 || timeBase.den <= 0) {
-        return videoError(VideoCode::noVideoStream, quoted(name) + " has a video stream without a time base");
+        return videoError(VideoCode::noVideoStream,
+                          quoted(name) + " has a video stream without a time base");
     }
     StreamClock clock{timeBase.num, timeBase.den, 0};
     if (stream.start_time != AV_NOPTS_VALUE) {
@@ -63,20 +66,22 @@ Expected<StreamClock> clockOf(const AVFormatContext& input, const AVStream& stre
 }
 
 double nominalFrameInterval(const AVStream& stream) {
-    const AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
+    const AVRational rate =
+        stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
     return rate.num > 0 && rate.den > 0 ? double(rate.den) / rate.num : 0.0;
 }
 
-Expected<CodecContextOwner> openDecoder(const AVStream& stream, int threads, const std::string& name) {
+Expected<CodecContextOwner> openDecoder(const AVStream& stream, int threads,
+                                        const std::string& name) {
     const AVCodecParameters* parameters = stream.codecpar;
     if (parameters->width > largestSide || parameters->height > largestSide) {
         return tooLarge(name, parameters->width, parameters->height);
     }
     const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
     if (!codec) {
-        return cannotDecode(VideoCode::unsupported, name,
-                            "no decoder for " + std::string(avcodec_get_name(parameters->codec_id)) +
-                                " video");
+        return cannotDecode(
+            VideoCode::unsupported, name,
+            "no decoder for " + std::string(avcodec_get_name(parameters->codec_id)) + " video");
     }
     CodecContextOwner decoder(avcodec_alloc_context3(codec));
     if (!decoder) return cannotDecode(VideoCode::unsupported, name, errorText(AVERROR(ENOMEM)));
@@ -89,8 +94,9 @@ Expected<CodecContextOwner> openDecoder(const AVStream& stream, int threads, con
         rc = avcodec_open2(decoder.get(), codec, nullptr);
     }
     if (rc < 0) {
-        return videoError(VideoCode::unsupported, "cannot open the " + std::string(codec->name) + " decoder for " +
-                                 quoted(name) + ": " + errorText(rc));
+        return videoError(VideoCode::unsupported, "cannot open the " + std::string(codec->name) +
+                                                      " decoder for " + quoted(name) + ": " +
+                                                      errorText(rc));
     }
     return decoder;
 }

@@ -29,7 +29,8 @@ Expected<StreamClock> clockOf(const AVFormatContext& input, const AVStream& stre
 double nominalFrameInterval(const AVStream& stream);
 
 // The opened decoder for the stream, on `threads` threads (0: as many as FFmpeg finds useful).
-Expected<CodecContextOwner> openDecoder(const AVStream& stream, int threads, const std::string& name);
+Expected<CodecContextOwner> openDecoder(const AVStream& stream, int threads,
+                                        const std::string& name);
 
 // How the stream's pictures are turned for display (its display matrix, if any).
 Orientation displayOrientation(const AVStream& stream);

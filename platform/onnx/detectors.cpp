@@ -30,8 +30,12 @@ class NetworkDetector : public Detectors {
 public:
     NetworkDetector(std::string name, std::span<const std::byte> model, const NetSettings& settings,
                     const onnx::Threads& threads, PlaneOrder order, float padValue)
-        : name_(std::move(name)), model_(model), settings_(settings), threads_(threads),
-          order_(order), padValue_(padValue) {}
+        : name_(std::move(name)),
+          model_(model),
+          settings_(settings),
+          threads_(threads),
+          order_(order),
+          padValue_(padValue) {}
 
     Expected<Detections> detect(const Frame& frame) override {
         auto boxes = find(frame);
@@ -137,8 +141,7 @@ public:
         for (const FrameFace& face : *faces) boxes.push_back(face.box);
         boxes = keptBoxes(boxes, settings());
 
-        const std::vector<Review> reviews =
-            reviewFaces(boxes, checks_.secondLook, checks_.bySize);
+        const std::vector<Review> reviews = reviewFaces(boxes, checks_.secondLook, checks_.bySize);
         std::vector<PixelBox> kept;
         for (std::size_t i = 0; i < boxes.size(); ++i) {
             if (reviews[i] == Review::drop) continue;
@@ -155,7 +158,7 @@ public:
     // The faces scoring at least `threshold` on the frame resized by inputScale, in frame pixels
     // with their landmarks, before suppression.
     Expected<std::vector<FrameFace>> candidates(const Frame& frame, float threshold,
-                                                    double inputScale) {
+                                                double inputScale) {
         auto layout = run(frame, inputScale);
         if (!layout) return std::unexpected(std::move(layout.error()));
         if (!*layout) return std::vector<FrameFace>{};

@@ -38,17 +38,16 @@ inline constexpr NetSettings faceSettings{
 // small (14 to 40 pixels) or face-like to the network at any size, landmarks included (dog
 // faces, a doll, fur): the landmarks' layout and second looks at smaller faces did not tell those
 // from small real faces without losing more real ones.
-inline constexpr FaceChecks faceChecks{
-    .bySize = {.smallScore = faceSettings.scoreThreshold,
-               .smallHeight = 30.0,
-               .largeScore = 0.75f,
-               .largeHeight = 60.0},
-    .secondLook = {.minHeight = 35.0,
-                   .sureScore = 0.8f,
-                   .faceHeight = 96.0,
-                   .context = 2.5,
-                   .score = 0.5f,
-                   .most = 8}};
+inline constexpr FaceChecks faceChecks{.bySize = {.smallScore = faceSettings.scoreThreshold,
+                                                  .smallHeight = 30.0,
+                                                  .largeScore = 0.75f,
+                                                  .largeHeight = 60.0},
+                                       .secondLook = {.minHeight = 35.0,
+                                                      .sureScore = 0.8f,
+                                                      .faceHeight = 96.0,
+                                                      .context = 2.5,
+                                                      .score = 0.5f,
+                                                      .most = 8}};
 inline constexpr NetSettings humanSettings{
     .inputScale = 1.1, .scoreThreshold = 0.46f, .nmsThreshold = 0.35f, .minHeight = 0.0};
 
@@ -92,9 +91,9 @@ std::unique_ptr<Detectors> makeOnnxFaceDetector(std::span<const std::byte> model
                                                 const NetSettings& settings = faceSettings,
                                                 const onnx::Threads& threads = loneNetworkThreads(),
                                                 const FaceChecks& checks = faceChecks);
-std::unique_ptr<Detectors> makeOnnxHumanDetector(std::span<const std::byte> model,
-                                                 const NetSettings& settings = humanSettings,
-                                                 const onnx::Threads& threads = loneNetworkThreads());
+std::unique_ptr<Detectors> makeOnnxHumanDetector(
+    std::span<const std::byte> model, const NetSettings& settings = humanSettings,
+    const onnx::Threads& threads = loneNetworkThreads());
 
 // The face network alone, before the face checks (second looks, score by size) and the suppression
 // of overlaps: every face scoring at least settings.scoreThreshold, in frame pixels with its

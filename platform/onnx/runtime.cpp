@@ -94,15 +94,15 @@ public:
         }
         auto made = std::shared_ptr<Environment>(new Environment);
         OrtEnv* env = nullptr;
-        if (auto ok = check(api()->CreateEnvWithCustomLogger(discardLog, nullptr,
-                                                             ORT_LOGGING_LEVEL_FATAL, "autoframe",
-                                                             &env));
+        if (auto ok = check(api()->CreateEnvWithCustomLogger(
+                discardLog, nullptr, ORT_LOGGING_LEVEL_FATAL, "autoframe", &env));
             !ok) {
             return std::unexpected(std::move(ok.error()));
         }
         made->env.reset(env);
         OrtMemoryInfo* info = nullptr;
-        if (auto ok = check(api()->CreateCpuMemoryInfo(OrtArenaAllocator, OrtMemTypeDefault, &info));
+        if (auto ok =
+                check(api()->CreateCpuMemoryInfo(OrtArenaAllocator, OrtMemTypeDefault, &info));
             !ok) {
             return std::unexpected(std::move(ok.error()));
         }
@@ -139,14 +139,14 @@ Expected<Model> Model::load(std::span<const std::byte> bytes, const Threads& thr
         return std::unexpected(std::move(ok.error()));
     }
     const std::unique_ptr<OrtSessionOptions, OptionsDeleter> options(rawOptions);
-    if (auto ok = checkAll({api()->SetIntraOpNumThreads(rawOptions, threads.count),
-                            api()->AddSessionConfigEntry(rawOptions,
-                                                         "session.intra_op.allow_spinning",
-                                                         threads.spin ? "1" : "0"),
-                            api()->SetInterOpNumThreads(rawOptions, 1),
-                            api()->SetSessionExecutionMode(rawOptions, ORT_SEQUENTIAL),
-                            api()->SetSessionGraphOptimizationLevel(rawOptions, ORT_ENABLE_ALL),
-                            api()->SetSessionLogSeverityLevel(rawOptions, ORT_LOGGING_LEVEL_FATAL)});
+    if (auto ok =
+            checkAll({api()->SetIntraOpNumThreads(rawOptions, threads.count),
+                      api()->AddSessionConfigEntry(rawOptions, "session.intra_op.allow_spinning",
+                                                   threads.spin ? "1" : "0"),
+                      api()->SetInterOpNumThreads(rawOptions, 1),
+                      api()->SetSessionExecutionMode(rawOptions, ORT_SEQUENTIAL),
+                      api()->SetSessionGraphOptimizationLevel(rawOptions, ORT_ENABLE_ALL),
+                      api()->SetSessionLogSeverityLevel(rawOptions, ORT_LOGGING_LEVEL_FATAL)});
         !ok) {
         return std::unexpected(std::move(ok.error()));
     }

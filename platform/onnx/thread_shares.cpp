@@ -20,7 +20,8 @@ ThreadShares shareThreads(int cores) {
 int usableCores() {
     cpu_set_t set;
     CPU_ZERO(&set);
-    // Fails only on machines of more than 1024 cores, where the machine's count is the better guess.
+    // Fails only on machines of more than 1024 cores, where the machine's count is the better
+    // guess.
     if (sched_getaffinity(0, sizeof set, &set) != 0) {
         return std::max(int(std::thread::hardware_concurrency()), 1);
     }

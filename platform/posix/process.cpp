@@ -1,7 +1,7 @@
 #include "platform/posix/process.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 namespace autoframe {
 namespace {

@@ -2,13 +2,13 @@
 // subject sequence of the "C" locale (checked here by an independent recogniser of that grammar)
 // with no leading white space, and its value is what strtod gives in the "C" locale. The rule
 // runs under a German locale, whose decimal separator is ',', to show that it ignores it.
+#include <locale.h>
 #include <cctype>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <string>
 
 #include "driver/command_line.h"
@@ -17,7 +17,9 @@ namespace {
 
 bool digitsAt(const char*& p, bool hex) {
     const char* start = p;
-    while (hex ? std::isxdigit(static_cast<unsigned char>(*p)) : std::isdigit(static_cast<unsigned char>(*p))) ++p;
+    while (hex ? std::isxdigit(static_cast<unsigned char>(*p))
+               : std::isdigit(static_cast<unsigned char>(*p)))
+        ++p;
     return p != start;
 }
 
@@ -92,9 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
         const double reference = strtod_l(text.c_str(), nullptr, c);
         freelocale(c);
-        const bool same = std::isnan(reference)
-                              ? std::isnan(*parsed)
-                              : (*parsed == reference && std::signbit(*parsed) == std::signbit(reference));
+        const bool same =
+            std::isnan(reference)
+                ? std::isnan(*parsed)
+                : (*parsed == reference && std::signbit(*parsed) == std::signbit(reference));
         if (!same) std::abort();
     }
     return 0;

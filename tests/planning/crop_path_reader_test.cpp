@@ -57,8 +57,9 @@ TEST(CropPathReader, RefusesFaultsNamingWhereAndWhat) {
     const auto add = [&](const char* name, std::string json, const std::string& part,
                          const std::string& where, const std::string& what) {
         const std::string offset = at(json, part);
-        cases.push_back({name, json, where + (where.empty() ? "" : " (") + offset +
-                                         (where.empty() ? ": " : "): ") + what});
+        cases.push_back(
+            {name, json,
+             where + (where.empty() ? "" : " (") + offset + (where.empty() ? ": " : "): ") + what});
     };
     // Syntax: the same reader as the samples', so only the faults of its own text.
     add("empty file", "", "", "", "expected a value, found the end of the text");
@@ -78,8 +79,9 @@ TEST(CropPathReader, RefusesFaultsNamingWhereAndWhat) {
     // Frames.
     add("a frame without its height", path(R"({"time":0,"x":1,"y":0,"width":324})", shot),
         "{\"time", "frame 0", "missing member \"height\"");
-    add("a member twice", path(frame + R"(,{"time":1,"x":1,"x":2,"y":0,"width":3,"height":4})", shot),
-        "2,\"y", "frame 1", "member \"x\" given twice");
+    add("a member twice",
+        path(frame + R"(,{"time":1,"x":1,"x":2,"y":0,"width":3,"height":4})", shot), "2,\"y",
+        "frame 1", "member \"x\" given twice");
     add("a time as a string", path(R"({"time":"0","x":1,"y":0,"width":324,"height":576})", shot),
         "\"0\"", "frame 0 member \"time\"", "expected a number, found a string");
     add("a fraction of a pixel", path(R"({"time":0,"x":1.5,"y":0,"width":324,"height":576})", shot),
@@ -93,16 +95,16 @@ TEST(CropPathReader, RefusesFaultsNamingWhereAndWhat) {
         "3e9", "frame 0 member \"height\"",
         "expected a whole number of pixels from 1, found 3e+09");
     add("a time going back",
-        path(R"({"time":0.5,"x":1,"y":0,"width":324,"height":576},{"time":0.25,"x":1,"y":0,"width":324,"height":576})",
-             shot),
+        path(
+            R"({"time":0.5,"x":1,"y":0,"width":324,"height":576},{"time":0.25,"x":1,"y":0,"width":324,"height":576})",
+            shot),
         "0.25", "frame 1 member \"time\"", "0.25 s is earlier than the frame before (0.5 s)");
     // Shots.
     add("an unknown mode", path(frame, R"({"start":0,"end":8,"mode":"pan"})"), "\"pan\"",
         "shot 0 member \"mode\"", "expected \"still\" or \"follow\", found \"pan\"");
     add("a mode as a number", path(frame, R"({"start":0,"end":8,"mode":1})"), "1}",
         "shot 0 member \"mode\"", "expected \"still\" or \"follow\", found a number");
-    add("an end before the start", path(frame, R"({"start":2,"end":1,"mode":"still"})"),
-        "1,\"mode",
+    add("an end before the start", path(frame, R"({"start":2,"end":1,"mode":"still"})"), "1,\"mode",
         "shot 0 member \"end\"", "1 s is before the shot's start (2 s)");
     add("a shot starting inside the one before",
         path(frame, R"({"start":0,"end":4,"mode":"still"},{"start":3.5,"end":8,"mode":"follow"})"),

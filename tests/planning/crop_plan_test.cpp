@@ -19,7 +19,8 @@ Observation face(double left, double width = 120, double confidence = 0.9) {
 
 // Samples 5 a second over [0, seconds), with the faces `at` gives for each time and a scene
 // score of 0.3 at the times in `cuts` (0.01 elsewhere, 0 for the first).
-std::vector<Sample> samples(double seconds, const std::function<std::vector<Observation>(double)>& at,
+std::vector<Sample> samples(double seconds,
+                            const std::function<std::vector<Observation>(double)>& at,
                             const std::vector<double>& cuts = {}) {
     std::vector<Sample> out;
     for (int i = 0; i / 5.0 < seconds - 1e-9; ++i) {
@@ -40,8 +41,7 @@ std::vector<double> frames(double seconds, double rate = 30) {
 }
 
 bool inside(const CropWindow& w, Size source) {
-    return w.x >= 0 && w.y >= 0 && w.x + w.width <= source.width &&
-           w.y + w.height <= source.height;
+    return w.x >= 0 && w.y >= 0 && w.x + w.width <= source.width && w.y + w.height <= source.height;
 }
 
 // Direction changes of the window's left edge over a run of frames.
@@ -140,8 +140,8 @@ TEST(PlanCrop, AMovingSubjectIsFollowedSmoothlyAndKeptInside) {
 
 TEST(PlanCrop, TheWindowJumpsAtACutAndOnlyThere) {
     // Left of the picture for 3 s, then a cut to the right.
-    const auto input = samples(6, [](double t) { return std::vector{face(t < 3 ? 200 : 1500)}; },
-                               {3.0});
+    const auto input =
+        samples(6, [](double t) { return std::vector{face(t < 3 ? 200 : 1500)}; }, {3.0});
     const auto plan = planCrop(input, hd, portrait, frames(6));
     ASSERT_TRUE(plan) << plan.error().description;
     ASSERT_EQ(plan->shots.size(), 2u);
@@ -209,8 +209,8 @@ TEST(PlanCrop, SubjectsAtTheEdgeKeepTheWindowInsideThePicture) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto plan =
-            planCrop(samples(2, [&](double) { return std::vector{c.box}; }), hd, portrait, frames(2));
+        const auto plan = planCrop(samples(2, [&](double) { return std::vector{c.box}; }), hd,
+                                   portrait, frames(2));
         ASSERT_TRUE(plan) << plan.error().description;
         for (const auto& f : plan->frames) EXPECT_EQ(f.window.x, c.x) << f.time;
     }
@@ -249,15 +249,36 @@ TEST(PlanCrop, RefusesInputItCannotPlan) {
         std::string message;
     };
     const Case cases[] = {
-        {"empty source", {}, {0, 1080}, {9, 16}, {}, "the source size must be positive, not 0x1080"},
+        {"empty source",
+         {},
+         {0, 1080},
+         {9, 16},
+         {},
+         "the source size must be positive, not 0x1080"},
         {"zero aspect", {}, hd, {9, 0}, {}, "the target aspect must be positive, not 9:0"},
-        {"samples out of order", twoSamples, hd, {9, 16}, {},
+        {"samples out of order",
+         twoSamples,
+         hd,
+         {9, 16},
+         {},
          "sample 1 is earlier (0.5 s) than the one before (1 s)"},
-        {"a box with NaN", badBox, hd, {9, 16}, {},
+        {"a box with NaN",
+         badBox,
+         hd,
+         {9, 16},
+         {},
          "sample 0 has a box with a number that is not finite"},
-        {"infinite sample time", badTime, hd, {9, 16}, {},
+        {"infinite sample time",
+         badTime,
+         hd,
+         {9, 16},
+         {},
          "sample 0 has a time or scene score that is not a finite number"},
-        {"frame times out of order", {}, hd, {9, 16}, {0.2, 0.1},
+        {"frame times out of order",
+         {},
+         hd,
+         {9, 16},
+         {0.2, 0.1},
          "frame time 1 (0.1 s) is earlier than the one before (0.2 s)"},
         {"NaN frame time", {}, hd, {9, 16}, {0.0, NAN}, "frame time 1 is not a finite number"},
     };

@@ -34,16 +34,15 @@ TEST(HoldTargets, MovesOnlyOutOfTheDeadZoneAndOnlyToItsEdge) {
         std::vector<double> held;
     };
     const Case cases[] = {
-        {"jitter inside the zone", {seen(100), seen(104), seen(97), seen(109.9)},
+        {"jitter inside the zone",
+         {seen(100), seen(104), seen(97), seen(109.9)},
          {100, 100, 100, 100}},
-        {"steps out and back", {seen(100), seen(125), seen(125), seen(100)},
-         {100, 115, 115, 110}},
-        {"nobody: the position holds", {seen(100), nobody, seen(105), nobody},
+        {"steps out and back", {seen(100), seen(125), seen(125), seen(100)}, {100, 115, 115, 110}},
+        {"nobody: the position holds",
+         {seen(100), nobody, seen(105), nobody},
          {100, 100, 100, 100}},
-        {"starts at the first seen target", {nobody, seen(300.4), seen(305)},
-         {300, 300, 300}},
-        {"kept where the subjects are inside", {seen(100), seen(104, 150, 200)},
-         {100, 150}},
+        {"starts at the first seen target", {nobody, seen(300.4), seen(305)}, {300, 300, 300}},
+        {"kept where the subjects are inside", {seen(100), seen(104, 150, 200)}, {100, 150}},
         {"rounded to whole pixels", {seen(100), seen(120.7)}, {100, 111}},
         {"no one at all", {nobody, nobody}, {0, 0}},
     };
@@ -152,8 +151,7 @@ TEST(LimitSpeed, IsTheMeanOfThePathLimitedForwardsAndBackwards) {
     const Case cases[] = {
         {"slow enough: unchanged", {0, 5, 10, 15, 15, 15, 10}, {0, 5, 10, 15, 15, 15, 10}},
         // Forwards 0 0 0 10 20 30 40, backwards 70 80 90 100 100 100 100: their mean.
-        {"a jump spread both ways", {0, 0, 0, 100, 100, 100, 100},
-         {35, 40, 45, 55, 60, 65, 70}},
+        {"a jump spread both ways", {0, 0, 0, 100, 100, 100, 100}, {35, 40, 45, 55, 60, 65, 70}},
         {"falling", {50, 50, 0, 0, 0, 0, 0}, {35, 30, 20, 15, 10, 5, 0}},
     };
     for (const auto& c : cases) {

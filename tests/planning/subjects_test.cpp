@@ -133,7 +133,8 @@ TEST(FocusOf, TheMainSubjectStaysWhileItKeepsEnoughWeight) {
         SCOPED_TRACE(c.name);
         // The second box moved by 5 px (overlap 0.80 of the union), or grew into a far larger
         // one holding the old (0.08).
-        const PixelRect now = c.close ? PixelRect{605, 100, 695, 190} : PixelRect{500, 50, 800, 400};
+        const PixelRect now =
+            c.close ? PixelRect{605, 100, 695, 190} : PixelRect{500, 50, 800, 400};
         const std::vector<Subject> subjects{{{100, 100, 200, 200}, c.heaviest, true},
                                             {now, c.previous, true}};
         EXPECT_EQ(focusOf(subjects, before, {0, 0, 300, 500}, noPadding)->main, c.main);
