@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libopencv-dev opencv-doc python3-opencv python3-numpy python3-onnx
   libgtest-dev libbenchmark-dev
   clang-19 libclang-rt-19-dev
