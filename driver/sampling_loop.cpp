@@ -30,21 +30,20 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, const
 
     std::vector<Sample> samples;
     std::optional<Signature> previous;
-    // The picture analysed last and what was found in it: the detectors see each decoded
-    // picture once, however many requests it answers.
+    // The picture of the last sample: the detectors see each decoded picture once, however many
+    // requests in a row it answers; the last sample holds what was found in it.
     std::uint64_t previousPicture = 0;
-    FrameObservations previousFound;
     double requested = schedule.from;
     while (true) {
         auto frame = source.frameAt(requested);
         if (!frame) return std::unexpected(std::move(frame.error()));
 
         const bool samePicture = frame->picture != 0 && frame->picture == previousPicture;
-        auto found = samePicture ? Expected<FrameObservations>(previousFound)
+        auto found = samePicture ? Expected<FrameObservations>(FrameObservations{
+                                       samples.back().faces(), samples.back().humans()})
                                  : detectRectangles(frame->frame, detectors);
         if (!found) return std::unexpected(std::move(found.error()));
         previousPicture = frame->picture;
-        previousFound = *found;
 
         Signature current = signature(frame->frame, gray);
         const double timeSeconds = clampTime(frame->seconds, parameters.from, parameters.to);

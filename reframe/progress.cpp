@@ -11,8 +11,12 @@ constexpr double barInterval = 0.1;   // seconds between redraws of the bar
 constexpr double lineInterval = 1.0;  // seconds between plain lines
 
 std::string percentText(double share) {
-    std::string text = std::to_string(int(std::floor(share * 100.0)));
-    return std::string(text.size() < 3 ? 3 - text.size() : 0, ' ') + text + "%";
+    return std::to_string(int(std::floor(share * 100.0))) + "%";
+}
+
+// Right-aligned in the four columns of "100%", so that the bar's line keeps its place.
+std::string padded(const std::string& percent) {
+    return std::string(percent.size() < 4 ? 4 - percent.size() : 0, ' ') + percent;
 }
 
 }  // namespace
@@ -38,14 +42,14 @@ std::string ProgressText::update(std::string_view stage, double done, double tot
         known && done > 0 ? clockText(elapsed * (total - done) / done) + " left" : "";
     if (style_ == Style::lines) {
         std::string line = std::string(stage) + ": ";
-        line += known ? percentText(share).substr(percentText(share).find_first_not_of(' ')) : "…";
+        line += known ? percentText(share) : "…";
         if (!left.empty()) line += ", " + left;
         return line + "\n";
     }
     const int filled = int(std::floor(share * barWidth));
     return "\r" + std::string(stage) + " [" + std::string(std::size_t(filled), '#') +
            std::string(std::size_t(barWidth - filled), '-') + "] " +
-           (known ? percentText(share) : std::string("   ?")) + "  " + left + "\x1b[K";
+           (known ? padded(percentText(share)) : std::string("   ?")) + "  " + left + "\x1b[K";
 }
 
 std::string ProgressText::finish(std::string_view stage, double elapsed) {
