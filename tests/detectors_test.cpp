@@ -411,9 +411,9 @@ TEST(ThreadShares, SplitTheCoresBetweenTheNetworksAndTheDecoding) {
     const Case cases[] = {
         {0, {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = false}},
         {1, {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = false}},
-        {2, {.faces = 2, .humans = 2, .decoding = 1, .sideBySide = true}},
-        {3, {.faces = 2, .humans = 2, .decoding = 1, .sideBySide = true}},
-        {4, {.faces = 2, .humans = 2, .decoding = 1, .sideBySide = true}},
+        {2, {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = true}},
+        {3, {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = true}},
+        {4, {.faces = 1, .humans = 2, .decoding = 1, .sideBySide = true}},
         {6, {.faces = 2, .humans = 3, .decoding = 1, .sideBySide = true}},
         {8, {.faces = 3, .humans = 4, .decoding = 1, .sideBySide = true}},
         {16, {.faces = 7, .humans = 8, .decoding = 1, .sideBySide = true}},

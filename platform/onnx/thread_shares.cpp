@@ -10,9 +10,9 @@ namespace autoframe {
 ThreadShares shareThreads(int cores) {
     cores = std::max(cores, 1);
     if (cores == 1) return {.faces = 1, .humans = 1, .decoding = 1, .sideBySide = false};
-    const int networks = cores >= 4 ? cores - 1 : cores;
-    return {.faces = std::max(2, networks / 2),
-            .humans = std::max(2, networks - networks / 2),
+    const int networks = std::max(2, cores - 1);
+    return {.faces = networks / 2,
+            .humans = networks - networks / 2,
             .decoding = 1,
             .sideBySide = true};
 }

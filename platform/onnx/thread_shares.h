@@ -12,15 +12,15 @@ struct ThreadShares {
 };
 
 // The rule, for a process that may use `cores` cores (at least 1). From 2 cores the two networks
-// run side by side, each on at least 2 threads: measured on 2 cores (bench/pipeline_bench, 60 s
-// 1080p clip at fps 4, decoding ahead, the machine shared with other work), side by side on 2
-// threads each took 0.76 to 0.83 of the time of side by side on 1 thread each, and 0.80 to 0.87
-// of one after the other on 2 each. The threads wait between operators, so where one network's
-// pool has nothing to run its core goes to the other network or to the decoding. From 4 cores one
-// is left to the decoding, which runs alongside the networks on every frame; the rest are split
-// between the networks, the person network, the costlier (35 ms against 27 a 960 x 540 frame on
-// one thread), taking the odd one. On 1 core side by side would only take turns: one after the
-// other, on one thread each.
+// run side by side, each on its own threads, and the decoding ahead takes one core's worth from
+// 3 cores up; the rest are split between the networks, the person network, the costlier (35 ms
+// against 27 a 960 x 540 frame on one thread), taking the odd one. On 2 cores that is one thread
+// each, the decoding sharing the cores: measured on an idle 2-core machine (bench/pipeline_bench,
+// 60 s 1080p clip at fps 4, decoding ahead, medians of 3), side by side on 1 thread each took
+// 12.9 s, on 2 threads each 13.8 s, one after the other on 2 threads each 13.4 s; the networks
+// alone (bench/detectors_bench) 36 to 41 ms a frame side by side on 1 thread each against 46 to
+// 51 on 2 each: two pools of 2 threads on 2 cores take turns on the cores within each operator.
+// On 1 core side by side would only take turns: one after the other, on one thread each.
 ThreadShares shareThreads(int cores);
 
 // The cores this process may run on (its affinity mask, which `taskset` and container limits
