@@ -19,6 +19,7 @@
 
 #include "analysis/signature.h"
 #include "core/number_text.h"
+#include "core/text.h"
 #include "driver/prefetching_frame_source.h"
 #include "platform/ffmpeg/frame_source.h"
 #include "platform/opencv/gray.h"
@@ -42,8 +43,6 @@ using testing::x264;
 
 // As in the helper: the libraries' own logging stays off.
 const bool librariesSilenced = (silenceLibraries(), true);
-
-std::string quote(const std::string& text) { return "'" + text + "'"; }
 
 // The number drawn in a pattern frame (blocks 20 of 160 pixels wide in the middle band).
 int frameNumber(const Frame& frame) {
@@ -145,7 +144,7 @@ std::vector<Clip> contractClips() {
              const std::string cover =
                  makeFixture("cover.png", "-f lavfi -i color=red:s=320x320 -frames:v 1");
              if (cover.empty()) return std::string();
-             return fromPattern("with-cover.mp4", "-i " + quote(cover) + " -map 1 -map 0 -t 4 " +
+             return fromPattern("with-cover.mp4", "-i " + quoted(cover) + " -map 1 -map 0 -t 4 " +
                                                       x264 +
                                                       " -c:v:0 png -disposition:v:0 attached_pic");
          }},
@@ -480,7 +479,7 @@ std::string levelsClip(const std::string& name, const std::string& encoding) {
                     "-f lavfi -i \"color=black:s=160x96:r=25:d=1,format=gray,"
                     "geq=lum='if(lt(X,40),0,if(lt(X,80),64,if(lt(X,120),192,255)))'\" -c:v ffv1");
     if (stripes.empty()) return "";
-    return makeFixture(name, "-i " + quote(stripes) + " " + encoding);
+    return makeFixture(name, "-i " + quoted(stripes) + " " + encoding);
 }
 
 TEST(FrameSourcePicture, AnyPixelFormatComesOutFullRange) {

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/text.h"
+
 namespace autoframe::testing {
 namespace {
-
-std::string quote(const std::string& text) { return "'" + text + "'"; }
 
 // Writes a display matrix (16.16 fixed point) into the first track header of the file.
 bool setDisplayMatrix(const std::string& path, int a, int b, int c, int d) {
@@ -45,7 +45,7 @@ std::string fromPattern(const std::string& name, const std::string& encoding,
                         const FixtureFinish& finish) {
     const std::string master = patternMaster();
     if (master.empty()) return "";
-    return makeFixture(name, "-i " + quote(master) + " " + encoding, finish);
+    return makeFixture(name, "-i " + quoted(master) + " " + encoding, finish);
 }
 
 double brightness(const Frame& frame, double fx, double fy) {
@@ -85,7 +85,7 @@ std::string commandOutput(const std::string& command) {
 }
 
 std::string audioPacketsMd5(const std::string& path) {
-    return commandOutput("ffmpeg -nostdin -v error -i " + quote(path) +
+    return commandOutput("ffmpeg -nostdin -v error -i " + quoted(path) +
                          " -map 0:a:0 -c copy -f md5 -");
 }
 

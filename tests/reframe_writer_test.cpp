@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/text.h"
 #include "platform/ffmpeg/frame_source.h"
 #include "platform/ffmpeg/frame_times.h"
 #include "platform/ffmpeg/reframe_writer.h"
@@ -41,8 +42,6 @@ using testing::x264;
 
 const bool librariesSilenced = (silenceLibraries(), true);
 
-std::string quote(const std::string& text) { return "'" + text + "'"; }
-
 std::vector<double> numbersIn(const std::string& text) {
     std::vector<double> numbers;
     std::string spaced = text;
@@ -57,19 +56,19 @@ std::vector<double> probedFrameTimes(const std::string& path) {
     return numbersIn(
         commandOutput("ffprobe -v error -select_streams v:0 -show_entries "
                       "frame=best_effort_timestamp_time -of csv=p=0 " +
-                      quote(path)));
+                      quoted(path)));
 }
 
 double probedDuration(const std::string& path) {
-    const auto numbers = numbersIn(
-        commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 " + quote(path)));
+    const auto numbers = numbersIn(commandOutput(
+        "ffprobe -v error -show_entries format=duration -of csv=p=0 " + quoted(path)));
     return numbers.empty() ? -1.0 : numbers.front();
 }
 
 std::string probed(const std::string& path, const std::string& stream, const std::string& entry) {
     std::string text =
         commandOutput("ffprobe -v error -select_streams " + stream +
-                      " -show_entries stream=" + entry + " -of csv=p=0 " + quote(path));
+                      " -show_entries stream=" + entry + " -of csv=p=0 " + quoted(path));
     while (!text.empty() && (text.back() == '\n' || text.back() == ',')) text.pop_back();
     return text;
 }
@@ -221,10 +220,10 @@ TEST(FrameTimes, RefusesWhatTheFrameSourceRefuses) {
         std::string expected;
     };
     const Case cases[] = {
-        {"audio only", tone, quote(tone) + " has no video stream"},
-        {"a folder", folder, "cannot open " + quote(folder) + ": Is a directory"},
+        {"audio only", tone, quoted(tone) + " has no video stream"},
+        {"a folder", folder, "cannot open " + quoted(folder) + ": Is a directory"},
         {"missing", folder + "/missing.mp4",
-         "cannot open " + quote(folder + "/missing.mp4") + ": No such file or directory"},
+         "cannot open " + quoted(folder + "/missing.mp4") + ": No such file or directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -531,13 +530,13 @@ TEST(RenderReframe, FailureMidwayLeavesTheEarlierFileAndNothingElse) {
          [nan](std::size_t index, double) -> Expected<SourceWindow> {
              return index == 12 ? SourceWindow{nan, 0, 24, 24} : SourceWindow{0, 0, 24, 24};
          },
-         "the crop window of frame 12 at 0.480 s of " + quote(input) +
+         "the crop window of frame 12 at 0.480 s of " + quoted(input) +
              " is not a window: nan, 0, 24 x 24"},
         {"a window of no width at frame 0",
          [](std::size_t, double) -> Expected<SourceWindow> {
              return SourceWindow{0, 0, 0, 24};
          },
-         "the crop window of frame 0 at 0.000 s of " + quote(input) +
+         "the crop window of frame 0 at 0.000 s of " + quoted(input) +
              " is not a window: 0, 0, 0 x 24"},
     };
     for (const Case& c : cases) {
@@ -566,32 +565,32 @@ TEST(RenderReframe, RefusesInputsAndOutputsItCannotUse) {
         std::string expected;
     };
     const Case cases[] = {
-        {"no video", tone, output, {24, 24}, quote(tone) + " has no video stream"},
+        {"no video", tone, output, {24, 24}, quoted(tone) + " has no video stream"},
         {"a missing input",
          folder + "/none.mp4",
          output,
          {24, 24},
-         "cannot open " + quote(folder + "/none.mp4") + ": No such file or directory"},
+         "cannot open " + quoted(folder + "/none.mp4") + ": No such file or directory"},
         {"a folder as input",
          folder,
          output,
          {24, 24},
-         "cannot open " + quote(folder) + ": Is a directory"},
+         "cannot open " + quoted(folder) + ": Is a directory"},
         {"a missing output folder",
          input,
          folder + "/none/out.mp4",
          {24, 24},
-         "cannot write " + quote(folder + "/none/out.mp4") + ": No such file or directory"},
+         "cannot write " + quoted(folder + "/none/out.mp4") + ": No such file or directory"},
         {"a folder as output",
          input,
          folder,
          {24, 24},
-         "cannot write " + quote(folder) + ": Is a directory"},
+         "cannot write " + quoted(folder) + ": Is a directory"},
         {"an odd output size",
          input,
          output,
          {25, 24},
-         "cannot write " + quote(output) +
+         "cannot write " + quoted(output) +
              ": the output size 25x24 is not two even numbers between 2 and 16384"},
     };
     for (const Case& c : cases) {
@@ -615,7 +614,7 @@ TEST(RenderReframe, NeverWritesOverItsInput) {
         renderReframe(request(input, input, {24, 24}, fixedWindow({0, 0, 24, 24})));
     ASSERT_FALSE(rendered);
     EXPECT_EQ(rendered.error().description,
-              "cannot write " + quote(input) + ": it is the video being read");
+              "cannot write " + quoted(input) + ": it is the video being read");
     EXPECT_EQ(readBytes(input), before);
     EXPECT_EQ(filesIn(folder), std::vector<std::string>{"clip.mp4"});
 }
@@ -664,7 +663,7 @@ TEST(RenderReframe, UnwritableFolderFailsBeforeDecoding) {
                         : rendered.error().description + (asked ? " (asked)" : "");
     });
     ::chmod(folder.c_str(), 0755);
-    EXPECT_EQ(got, "cannot write " + quote(output) + ": Permission denied");
+    EXPECT_EQ(got, "cannot write " + quoted(output) + ": Permission denied");
     EXPECT_EQ(filesIn(folder), std::vector<std::string>{"clip.mp4"});
 }
 
