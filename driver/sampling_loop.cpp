@@ -30,8 +30,9 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, const
 
     std::vector<Sample> samples;
     std::optional<Signature> previous;
-    // The picture of the last sample: the detectors see each decoded picture once, however many
-    // requests in a row it answers; the last sample holds what was found in it.
+    // The picture of the last sample: each decoded picture is analysed once, however many
+    // requests in a row it answers; the last sample holds what was found in it, `previous` its
+    // signature.
     std::uint64_t previousPicture = 0;
     double requested = schedule.from;
     while (true) {
@@ -45,7 +46,7 @@ Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, const
         if (!found) return std::unexpected(std::move(found.error()));
         previousPicture = frame->picture;
 
-        Signature current = signature(frame->frame, gray);
+        Signature current = samePicture ? *previous : signature(frame->frame, gray);
         const double timeSeconds = clampTime(frame->seconds, parameters.from, parameters.to);
         const double score = sceneScore(previous, current);
         samples.emplace_back(timeSeconds, score, std::move(found->faces), std::move(found->humans));

@@ -16,7 +16,7 @@ namespace autoframe {
 double clampTime(double actual, double from, double to);
 
 // Walks the schedule: one Sample per requested time, or the first error. A decoded picture that
-// answers several requests in a row is looked at by the detectors once.
+// answers several requests in a row is looked at once: detected and its signature made.
 Expected<std::vector<Sample>> sampleVideo(const RunParameters& parameters, const Schedule& schedule,
                                           FrameSource& source, Detectors& detectors,
                                           const GrayRenderer& gray);
