@@ -120,12 +120,12 @@ ShotPath planShot(const std::vector<Sample>& samples, std::size_t begin, std::si
             predicted->bottom += lastMove.second;
         }
         const auto focus = focusOf(subjects, predicted, size, settings);
-        const auto main = mainSubject(subjects, predicted, settings);
         lastMove = {0.0, 0.0};
-        if (main && predicted && samePerson(main->box, *predicted)) {
-            lastMove = {main->box.left - previousMain->left, main->box.top - previousMain->top};
+        if (focus && predicted && samePerson(focus->mainTight, *predicted)) {
+            lastMove = {focus->mainTight.left - previousMain->left,
+                        focus->mainTight.top - previousMain->top};
         }
-        if (main) previousMain = main->box;
+        if (focus) previousMain = focus->mainTight;
         if (!focus) {
             for (auto* goals : {&gx.padded, &gx.tight, &gx.main, &gy.padded, &gy.tight, &gy.main}) {
                 goals->push_back({});
