@@ -50,6 +50,10 @@ enum class ReviewCode : std::int64_t {
 };
 constexpr const char* domainOf(ReviewCode) { return "AutoFramingReview"; }
 
+// Planning the crop windows of a reframing.
+enum class PlanCode : std::int64_t { badInput = 1 };  // sizes, samples or frame times
+constexpr const char* domainOf(PlanCode) { return "AutoFramingPlan"; }
+
 // Reframing a video.
 enum class ReframeCode : std::int64_t {
     usage = 1,             // the command line

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/error_codes.h"
 #include "core/number_text.h"
 #include "planning/path_smoothing.h"
 #include "planning/shot_boundaries.h"
@@ -13,8 +14,6 @@
 
 namespace autoframe {
 namespace {
-
-constexpr const char* domain = "AutoFramingPlan";
 
 // Frame and sample times closer than this are the same instant (both are presentation times).
 constexpr double sameTime = 1e-6;
@@ -171,7 +170,7 @@ int easeSpan(const std::vector<double>& times, double seconds) {
 
 std::optional<Error> checkInput(const std::vector<Sample>& samples, Size source, Size aspect,
                                 const std::vector<double>& frameTimes) {
-    auto bad = [](std::string what) { return Error{domain, 1, std::move(what)}; };
+    auto bad = [](std::string what) { return errorOf(PlanCode::badInput, std::move(what)); };
     if (source.width <= 0 || source.height <= 0) {
         return bad("the source size must be positive, not " + std::to_string(source.width) + "x" +
                    std::to_string(source.height));
