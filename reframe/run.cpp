@@ -10,7 +10,6 @@
 #include "reframe/command_line.h"
 #include "reframe/progress.h"
 #include "results/files.h"
-#include "results/json_reader.h"
 
 namespace autoframe::reframe {
 namespace {
@@ -73,14 +72,9 @@ Expected<std::vector<Sample>> analyse(const Environment& environment, const Opti
 }
 
 Expected<std::vector<Sample>> savedSamples(const std::string& path) {
-    auto json = readWholeFile(path);
-    if (!json) return fail(ReframeCode::cannotRead, json.error());
-    auto samples = decodeSamples(*json);
-    if (!samples) {
-        return fail(ReframeCode::cannotRead,
-                    quoted(path) + " is not a list of samples: " + samples.error().description);
-    }
-    return samples;
+    auto samples = readSamplesFile(path);
+    if (!samples) return fail(ReframeCode::cannotRead, std::move(samples.error()));
+    return std::move(*samples);
 }
 
 }  // namespace

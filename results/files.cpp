@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/text.h"
+#include "results/json_reader.h"
 
 namespace autoframe {
 
@@ -53,6 +54,17 @@ std::expected<void, std::string> writeWholeFile(const std::string& path, const s
         return std::unexpected("cannot write " + quoted(path) + ": " + std::strerror(renameErrno));
     }
     return {};
+}
+
+std::expected<std::vector<Sample>, std::string> readSamplesFile(const std::string& path) {
+    auto json = readWholeFile(path);
+    if (!json) return std::unexpected(std::move(json.error()));
+    auto samples = decodeSamples(*json);
+    if (!samples) {
+        return std::unexpected(quoted(path) +
+                               " is not a list of samples: " + samples.error().description);
+    }
+    return std::move(*samples);
 }
 
 }  // namespace autoframe

@@ -7,7 +7,6 @@
 #include "core/text.h"
 #include "planning/crop_path_reader.h"
 #include "results/files.h"
-#include "results/json_reader.h"
 #include "review/crop_path.h"
 #include "review/thumbnail.h"
 
@@ -115,13 +114,8 @@ Expected<void> makeReviewPage(const std::vector<std::string>& arguments, Service
     const std::string& samplesPath = files->samples;
     const std::string& reportPath = files->report;
 
-    auto json = readWhole(samplesPath);
-    if (!json) return std::unexpected(std::move(json.error()));
-    auto samples = decodeSamples(*json);
-    if (!samples) {
-        return fail(ReviewCode::cannotRead, quoted(samplesPath) + " is not a list of samples: " +
-                                                samples.error().description);
-    }
+    auto samples = readSamplesFile(samplesPath);
+    if (!samples) return fail(ReviewCode::cannotRead, std::move(samples.error()));
 
     // Everything about the video comes from the frame source, after its own checks (a regular
     // file, a video stream, decodable); the first frame tells the picture size as the detectors
