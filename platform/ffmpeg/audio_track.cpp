@@ -11,6 +11,7 @@ extern "C" {
 #include "core/error_codes.h"
 #include "platform/ffmpeg/errors.h"
 #include "platform/ffmpeg/staged_file.h"
+#include "platform/ffmpeg/video_stream.h"
 
 namespace autoframe::reframe {
 namespace {
@@ -191,8 +192,7 @@ Expected<void> AudioTrack::encodeDecoded() {
         AVFrame& decoded = *decoded_;
         if (nextSample_ == AV_NOPTS_VALUE) {
             // The first sample's time fixes the rest: samples follow on without gaps.
-            std::int64_t at = decoded.best_effort_timestamp;
-            if (at == AV_NOPTS_VALUE) at = decoded.pts;
+            const std::int64_t at = ffmpeg::presentationTimestamp(decoded);
             const double seconds =
                 at == AV_NOPTS_VALUE ? 0.0 : double(at) * av_q2d(in_->time_base) - shift_;
             nextSample_ = std::llround(seconds * encoder_->sample_rate);

@@ -57,14 +57,9 @@ Expected<std::optional<FrameTimes>> timesFromPackets(SourceVideo& video, const s
     };
     std::vector<Shown> shown;
     while (true) {
-        const int rc = av_read_frame(&format, packet.get());
-        if (rc < 0) {
-            if (rc != AVERROR_EOF && !avio_feof(format.pb)) {
-                return videoError(VideoCode::cannotDecode,
-                                  "cannot read " + quoted(name) + ": " + errorText(rc));
-            }
-            break;
-        }
+        auto read = readPacket(format, *packet, name);
+        if (!read) return std::unexpected(std::move(read.error()));
+        if (!*read) break;
         const AVPacket& p = *packet;
         const bool ours = p.stream_index == video.stream->index && !(p.flags & AV_PKT_FLAG_DISCARD);
         const bool timed = p.pts != AV_NOPTS_VALUE;

@@ -14,22 +14,10 @@ using namespace ffmpeg;
 Expected<SourceVideo> openSourceVideo(const std::string& path) {
     auto reader = openRegularFile(path);
     if (!reader) return std::unexpected(std::move(reader.error()));
-    auto input = openByteInput(std::move(*reader), path);
-    if (!input) return std::unexpected(std::move(input.error()));
-    SourceVideo video;
-    video.input = std::move(*input);
-    AVFormatContext& format = *video.input.format;
-    if (auto info = readStreamInfo(format, path); !info)
-        return std::unexpected(std::move(info.error()));
-    auto stream = chooseVideoStream(format, path);
-    if (!stream) return std::unexpected(std::move(stream.error()));
-    video.stream = *stream;
-    auto clock = clockOf(format, *video.stream, path);
-    if (!clock) return std::unexpected(std::move(clock.error()));
-    video.clock = *clock;
-    video.frameInterval = nominalFrameInterval(*video.stream);
-    video.orientation = displayOrientation(*video.stream);
-    return video;
+    auto opened = openVideo(std::move(*reader), path);
+    if (!opened) return std::unexpected(std::move(opened.error()));
+    const Orientation orientation = displayOrientation(*opened->stream);
+    return SourceVideo{std::move(*opened), orientation};
 }
 
 Size uprightSizeOf(int storedWidth, int storedHeight, AVRational sampleAspect,
@@ -68,21 +56,16 @@ Expected<void> decodeWholeVideo(SourceVideo& video, AVCodecContext& decoder,
         return cannotDecode(VideoCode::unsupported, name, errorText(AVERROR(ENOMEM)));
     AVFormatContext& format = *video.input.format;
     while (true) {
-        int rc = av_read_frame(&format, packet.get());
-        if (rc < 0) {
-            if (rc != AVERROR_EOF && !avio_feof(format.pb)) {
-                return videoError(VideoCode::cannotDecode,
-                                  "cannot read " + quoted(name) + ": " + errorText(rc));
-            }
-            break;
-        }
+        auto read = readPacket(format, *packet, name);
+        if (!read) return std::unexpected(std::move(read.error()));
+        if (!*read) break;
         if (packet->stream_index != video.stream->index) {
             auto taken = other ? other(*packet) : Expected<void>{};
             av_packet_unref(packet.get());
             if (!taken) return taken;
             continue;
         }
-        rc = avcodec_send_packet(&decoder, packet.get());
+        const int rc = avcodec_send_packet(&decoder, packet.get());
         av_packet_unref(packet.get());
         if (rc < 0 && rc != AVERROR_INVALIDDATA)
             return cannotDecode(VideoCode::cannotDecode, name, errorText(rc));
@@ -97,14 +80,12 @@ Expected<void> decodeWholeVideo(SourceVideo& video, AVCodecContext& decoder,
 }
 
 PictureTimes::Stamp PictureTimes::next(const AVFrame& picture) {
-    std::int64_t timestamp = picture.best_effort_timestamp;
-    if (timestamp == AV_NOPTS_VALUE) timestamp = picture.pts;
+    const std::int64_t timestamp = presentationTimestamp(picture);
     if (!originFixed_) {
         if (timestamp != AV_NOPTS_VALUE) clock_.origin = timestamp;
         originFixed_ = true;
     }
-    const double duration =
-        picture.pkt_duration > 0 ? clock_.lengthOf(picture.pkt_duration) : interval_;
+    const double duration = pictureDuration(picture, clock_, interval_);
     Stamp stamp;
     if (timestamp == AV_NOPTS_VALUE) {
         stamp.seconds = lastEnd_;

@@ -12,16 +12,13 @@
 #include "platform/ffmpeg/byte_input.h"
 #include "platform/ffmpeg/owners.h"
 #include "platform/ffmpeg/picture.h"
+#include "platform/ffmpeg/video_stream.h"
 #include "reframe/crop_geometry.h"
 #include "timing/stream_clock.h"
 
 namespace autoframe::reframe {
 
-struct SourceVideo {
-    ffmpeg::ByteInput input;
-    AVStream* stream = nullptr;
-    StreamClock clock;           // origin from the container until the first picture fixes it
-    double frameInterval = 0.0;  // nominal, for pictures without a duration; 0 if unknown
+struct SourceVideo : ffmpeg::OpenedVideo {
     Orientation orientation;
 };
 

@@ -11,10 +11,13 @@ namespace autoframe::ffmpeg {
 Expected<void> VideoDecoder::open() {
     auto reader = openReader_();
     if (!reader) return std::unexpected(std::move(reader.error()));
-    auto input = openByteInput(std::move(*reader), name_);
-    if (!input) return std::unexpected(std::move(input.error()));
-    input_ = std::move(*input);
-    if (auto stream = openStream(); !stream) return stream;
+    auto video = openVideo(std::move(*reader), name_);
+    if (!video) return std::unexpected(std::move(video.error()));
+    input_ = std::move(video->input);
+    stream_ = video->stream;
+    clock_ = video->clock;
+    frameInterval_ = video->frameInterval;
+    if (auto decoding = openDecoding(); !decoding) return decoding;
 
     // The first picture fixes 0 s: containers start their clocks in many places (MPEG-TS at
     // 1.4 s), and in some the first picture's time is known only once it is decoded.
@@ -25,17 +28,8 @@ Expected<void> VideoDecoder::open() {
     return {};
 }
 
-// Chooses the stream, sets its clock and opens its decoder.
-Expected<void> VideoDecoder::openStream() {
-    AVFormatContext& format = *input_.format;
-    if (auto info = readStreamInfo(format, name_); !info) return info;
-    auto stream = chooseVideoStream(format, name_);
-    if (!stream) return std::unexpected(std::move(stream.error()));
-    stream_ = *stream;
-    auto clock = clockOf(format, *stream_, name_);
-    if (!clock) return std::unexpected(std::move(clock.error()));
-    clock_ = *clock;
-    frameInterval_ = nominalFrameInterval(*stream_);
+// Starts the seeking at the stream's first keyframe and opens its decoder.
+Expected<void> VideoDecoder::openDecoding() {
     const auto firstIndexed = StreamIndex(*stream_).firstEntry();
     seek_.start(firstIndexed.value_or(clock_.origin), firstIndexed.has_value());
 
@@ -117,12 +111,9 @@ Expected<void> VideoDecoder::decodeUntil(const RequestWindow& request) {
 Expected<void> VideoDecoder::feedPacket(const RequestWindow& request) {
     AVPacket* packet = packet_.get();
     while (true) {
-        const int rc = av_read_frame(input_.format.get(), packet);
-        if (rc < 0) {
-            if (rc != AVERROR_EOF && !avio_feof(input_.format->pb)) {
-                return videoError(VideoCode::cannotDecode,
-                                  "cannot read " + quoted(name_) + ": " + errorText(rc));
-            }
+        auto read = readPacket(*input_.format, *packet, name_);
+        if (!read) return std::unexpected(std::move(read.error()));
+        if (!*read) {
             if (seek_.landedAfterTheLastKeyframe() && seekFurtherBack(request)) continue;
             return endInput();
         }
@@ -178,10 +169,8 @@ Expected<void> VideoDecoder::holdDecodedPicture(const RequestWindow& request) {
         av_frame_unref(picture);
         return refused;
     }
-    const double duration =
-        picture->pkt_duration > 0 ? clock_.lengthOf(picture->pkt_duration) : frameInterval_;
-    std::int64_t timestamp = picture->best_effort_timestamp;
-    if (timestamp == AV_NOPTS_VALUE) timestamp = picture->pts;
+    const double duration = pictureDuration(*picture, clock_, frameInterval_);
+    const std::int64_t timestamp = presentationTimestamp(*picture);
     if (!originFixed_) fixOrigin(timestamp);
     const double at = held_.place(timestamp == AV_NOPTS_VALUE
                                       ? std::nullopt

@@ -47,7 +47,7 @@ public:
     AVRational sampleAspect(const AVFrame& picture) const;
 
 private:
-    Expected<void> openStream();
+    Expected<void> openDecoding();
     bool seekTo(double seconds);
     bool seekFurtherBack(const RequestWindow& request);
     Expected<void> decodeUntil(const RequestWindow& request);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/error_codes.h"
+#include "core/text.h"
 #include "platform/ffmpeg/errors.h"
 
 namespace autoframe::ffmpeg {
@@ -63,6 +64,42 @@ Expected<StreamClock> clockOf(const AVFormatContext& input, const AVStream& stre
         clock.origin = av_rescale_q(input.start_time, AV_TIME_BASE_Q, timeBase);
     }
     return clock;
+}
+
+Expected<OpenedVideo> openVideo(std::unique_ptr<ByteReader> reader, const std::string& name) {
+    auto input = openByteInput(std::move(reader), name);
+    if (!input) return std::unexpected(std::move(input.error()));
+    OpenedVideo video;
+    video.input = std::move(*input);
+    AVFormatContext& format = *video.input.format;
+    if (auto info = readStreamInfo(format, name); !info)
+        return std::unexpected(std::move(info.error()));
+    auto stream = chooseVideoStream(format, name);
+    if (!stream) return std::unexpected(std::move(stream.error()));
+    video.stream = *stream;
+    auto clock = clockOf(format, *video.stream, name);
+    if (!clock) return std::unexpected(std::move(clock.error()));
+    video.clock = *clock;
+    video.frameInterval = nominalFrameInterval(*video.stream);
+    return video;
+}
+
+Expected<bool> readPacket(AVFormatContext& input, AVPacket& packet, const std::string& name) {
+    const int rc = av_read_frame(&input, &packet);
+    if (rc >= 0) return true;
+    if (rc != AVERROR_EOF && !avio_feof(input.pb)) {
+        return videoError(VideoCode::cannotDecode,
+                          "cannot read " + quoted(name) + ": " + errorText(rc));
+    }
+    return false;
+}
+
+std::int64_t presentationTimestamp(const AVFrame& frame) {
+    return frame.best_effort_timestamp != AV_NOPTS_VALUE ? frame.best_effort_timestamp : frame.pts;
+}
+
+double pictureDuration(const AVFrame& picture, const StreamClock& clock, double frameInterval) {
+    return picture.pkt_duration > 0 ? clock.lengthOf(picture.pkt_duration) : frameInterval;
 }
 
 double nominalFrameInterval(const AVStream& stream) {

@@ -1,10 +1,14 @@
 #pragma once
 
-// Opening the video of an input: which stream, its clock, its keyframe index, its decoder.
+// Opening the video of an input: which stream, its clock, its keyframe index, its decoder; and
+// reading its packets and the times of its pictures.
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/error.h"
+#include "platform/ffmpeg/byte_input.h"
 #include "platform/ffmpeg/owners.h"
 #include "platform/ffmpeg/picture.h"
 #include "timing/seek_policy.h"
@@ -31,6 +35,26 @@ double nominalFrameInterval(const AVStream& stream);
 // The opened decoder for the stream, on `threads` threads (0: as many as FFmpeg finds useful).
 Expected<CodecContextOwner> openDecoder(const AVStream& stream, int threads,
                                         const std::string& name);
+
+// An input opened with its video stream chosen (readStreamInfo, chooseVideoStream) and the
+// stream's clock and nominal frame interval.
+struct OpenedVideo {
+    ByteInput input;
+    AVStream* stream = nullptr;
+    StreamClock clock;           // origin from the container until the first picture fixes it
+    double frameInterval = 0.0;  // nominal, for pictures without a duration; 0 if unknown
+};
+Expected<OpenedVideo> openVideo(std::unique_ptr<ByteReader> reader, const std::string& name);
+
+// Reads the input's next packet: false at its end; a failure to read before the end is the error.
+Expected<bool> readPacket(AVFormatContext& input, AVPacket& packet, const std::string& name);
+
+// A decoded picture's (or sound frame's) presentation timestamp: the decoder's best guess, else
+// its own; AV_NOPTS_VALUE when it has neither.
+std::int64_t presentationTimestamp(const AVFrame& frame);
+
+// How long a decoded picture is shown: its packet's duration, else the nominal frame interval.
+double pictureDuration(const AVFrame& picture, const StreamClock& clock, double frameInterval);
 
 // How the stream's pictures are turned for display (its display matrix, if any).
 Orientation displayOrientation(const AVStream& stream);
