@@ -29,13 +29,7 @@ public:
     }
 
     std::int64_t seek(std::int64_t offset, int whence) override {
-        if (whence & AVSEEK_SIZE) {
-            struct stat status {};
-            return ::fstat(descriptor_, &status) == 0 ? std::int64_t(status.st_size)
-                                                      : AVERROR(errno);
-        }
-        const off_t at = ::lseek(descriptor_, off_t(offset), whence & ~AVSEEK_FORCE);
-        return at < 0 ? AVERROR(errno) : std::int64_t(at);
+        return seekDescriptor(descriptor_, offset, whence);
     }
 
 private:
@@ -87,6 +81,15 @@ int refuseOtherInputs(AVFormatContext*, AVIOContext**, const char*, int, AVDicti
 }
 
 }  // namespace
+
+std::int64_t seekDescriptor(int descriptor, std::int64_t offset, int whence) {
+    if (whence & AVSEEK_SIZE) {
+        struct stat status {};
+        return ::fstat(descriptor, &status) == 0 ? std::int64_t(status.st_size) : AVERROR(errno);
+    }
+    const off_t at = ::lseek(descriptor, off_t(offset), whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : std::int64_t(at);
+}
 
 Expected<std::unique_ptr<ByteReader>> openRegularFile(const std::string& path) {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

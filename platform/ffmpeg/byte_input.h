@@ -22,6 +22,9 @@ public:
     virtual std::int64_t seek(std::int64_t offset, int whence) = 0;
 };
 
+// As ByteReader::seek, on an open file descriptor.
+std::int64_t seekDescriptor(int descriptor, std::int64_t offset, int whence);
+
 // Opens the file for reading, refusing anything but a regular file without blocking (a FIFO
 // with no writer would otherwise hang the open).
 Expected<std::unique_ptr<ByteReader>> openRegularFile(const std::string& path);

@@ -11,6 +11,7 @@
 
 #include "core/error_codes.h"
 #include "core/number_text.h"
+#include "platform/ffmpeg/byte_input.h"
 #include "platform/ffmpeg/cropped_pictures.h"
 #include "platform/ffmpeg/errors.h"
 #include "platform/ffmpeg/source_video.h"
@@ -40,13 +41,7 @@ int writeBytes(void* opaque, std::uint8_t* bytes, int size) {
 }
 
 std::int64_t seekBytes(void* opaque, std::int64_t offset, int whence) {
-    const int descriptor = *static_cast<int*>(opaque);
-    if (whence & AVSEEK_SIZE) {
-        struct stat status {};
-        return ::fstat(descriptor, &status) == 0 ? std::int64_t(status.st_size) : AVERROR(errno);
-    }
-    const off_t at = ::lseek(descriptor, off_t(offset), whence & ~AVSEEK_FORCE);
-    return at < 0 ? AVERROR(errno) : std::int64_t(at);
+    return ffmpeg::seekDescriptor(*static_cast<int*>(opaque), offset, whence);
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
