@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -15,6 +17,16 @@ struct Size {
     int height = 0;
     friend bool operator==(const Size&, const Size&) = default;
 };
+
+// A picture of `width` x `height` pixels shown within `maxSide` on either side: scaled down to fit
+// (never up), each side rounded, at least 1.
+inline Size fittedWithin(double width, double height, int maxSide) {
+    const double scale = std::min({1.0, maxSide / width, maxSide / height});
+    const auto side = [maxSide](double value) {
+        return int(std::clamp(std::lround(value), 1L, long(maxSide)));
+    };
+    return Size{side(width * scale), side(height * scale)};
+}
 
 // One decoded picture, upright as the video is meant to be shown, already converted to full
 // range: packed 8-bit B, G, R (OpenCV's channel order), rows top first, no padding between rows.

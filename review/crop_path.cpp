@@ -15,15 +15,6 @@ std::string sizeText(int width, int height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
-// The frame source's picture for a source of `source`: fitted into its largest side, never
-// enlarged, each side rounded.
-Size decodedSizeOf(Size source) {
-    const double side = FrameSource::maximumSide;
-    const double scale = std::min({1.0, side / source.width, side / source.height});
-    return {std::max(1, int(std::lround(source.width * scale))),
-            std::max(1, int(std::lround(source.height * scale)))};
-}
-
 }  // namespace
 
 Expected<Size> sourceSizeOf(const CropPlan& plan, Size decoded) {
@@ -47,7 +38,8 @@ Expected<Size> sourceSizeOf(const CropPlan& plan, Size decoded) {
                         first.height}
                  : Size{first.width,
                         int(std::lround(double(first.width) * decoded.height / decoded.width))};
-    const Size fitted = decodedSizeOf(source);
+    // The frame source's picture of such a source.
+    const Size fitted = fittedWithin(source.width, source.height, FrameSource::maximumSide);
     if (source.width < 1 || source.height < 1 || std::abs(fitted.width - decoded.width) > 1 ||
         std::abs(fitted.height - decoded.height) > 1) {
         return fail(ReviewCode::cannotRead,

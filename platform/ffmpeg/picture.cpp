@@ -109,11 +109,7 @@ Size uprightSize(int storedWidth, int storedHeight, AVRational sampleAspect,
         width = width * sampleAspect.num / sampleAspect.den;
     const double uprightWidth = orientation.swapsSides() ? height : width;
     const double uprightHeight = orientation.swapsSides() ? width : height;
-    const double scale = std::min({1.0, maxSide / uprightWidth, maxSide / uprightHeight});
-    const auto side = [maxSide](double value) {
-        return int(std::clamp(std::lround(value), 1L, long(maxSide)));
-    };
-    return Size{side(uprightWidth * scale), side(uprightHeight * scale)};
+    return fittedWithin(uprightWidth, uprightHeight, maxSide);
 }
 
 std::vector<std::uint8_t> reorient(const std::uint8_t* bgr, std::size_t lineBytes, Size stored,
