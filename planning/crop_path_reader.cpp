@@ -16,20 +16,9 @@ constexpr std::array<std::string_view, 2> planNames{"frames", "shots"};
 constexpr std::array<std::string_view, 5> frameNames{"time", "x", "y", "width", "height"};
 constexpr std::array<std::string_view, 3> shotNames{"start", "end", "mode"};
 
-std::string memberOf(const std::string& where, std::string_view name) {
-    return where + " member \"" + std::string(name) + "\"";
-}
-
-Expected<double> numberOf(const JsonValue& value, const std::string& where) {
-    if (value.kind != JsonValue::Kind::number) {
-        return jsonShapeError(where, value, "expected a number, found " + describeJson(value));
-    }
-    return value.number;
-}
-
 // A whole number of pixels, at least `least`.
 Expected<int> pixelsOf(const JsonValue& value, int least, const std::string& where) {
-    auto number = numberOf(value, where);
+    auto number = jsonNumber(value, where);
     if (!number) return std::unexpected(std::move(number.error()));
     if (*number != std::floor(*number) || *number < least || *number > INT_MAX) {
         return jsonShapeError(where, value,
@@ -39,26 +28,16 @@ Expected<int> pixelsOf(const JsonValue& value, int least, const std::string& whe
     return int(*number);
 }
 
-Expected<const std::vector<JsonValue>*> arrayOf(const JsonValue& value, const std::string& where,
-                                                std::string_view items) {
-    if (value.kind != JsonValue::Kind::array) {
-        return jsonShapeError(
-            where, value,
-            "expected an array of " + std::string(items) + ", found " + describeJson(value));
-    }
-    return &value.items;
-}
-
 // Frame `index`, whose time may not be earlier than `before` (the frame before's).
 Expected<PlannedFrame> decodeFrame(const JsonValue& object, std::size_t index, double before) {
     const std::string where = "frame " + std::to_string(index);
     auto members = jsonMembers(object, frameNames, where);
     if (!members) return std::unexpected(std::move(members.error()));
     PlannedFrame frame;
-    auto time = numberOf(*(*members)[0], memberOf(where, frameNames[0]));
+    auto time = jsonNumber(*(*members)[0], jsonMemberWhere(where, frameNames[0]));
     if (!time) return std::unexpected(std::move(time.error()));
     if (*time < before) {
-        return jsonShapeError(memberOf(where, frameNames[0]), *(*members)[0],
+        return jsonShapeError(jsonMemberWhere(where, frameNames[0]), *(*members)[0],
                               numberText(*time) + " s is earlier than the frame before (" +
                                   numberText(before) + " s)");
     }
@@ -66,7 +45,7 @@ Expected<PlannedFrame> decodeFrame(const JsonValue& object, std::size_t index, d
     int* sides[] = {&frame.window.x, &frame.window.y, &frame.window.width, &frame.window.height};
     for (std::size_t k = 0; k < 4; ++k) {
         auto pixels =
-            pixelsOf(*(*members)[k + 1], k < 2 ? 0 : 1, memberOf(where, frameNames[k + 1]));
+            pixelsOf(*(*members)[k + 1], k < 2 ? 0 : 1, jsonMemberWhere(where, frameNames[k + 1]));
         if (!pixels) return std::unexpected(std::move(pixels.error()));
         *sides[k] = *pixels;
     }
@@ -79,19 +58,19 @@ Expected<PlannedShot> decodeShot(const JsonValue& object, std::size_t index, dou
     auto members = jsonMembers(object, shotNames, where);
     if (!members) return std::unexpected(std::move(members.error()));
     PlannedShot shot;
-    auto start = numberOf(*(*members)[0], memberOf(where, shotNames[0]));
+    auto start = jsonNumber(*(*members)[0], jsonMemberWhere(where, shotNames[0]));
     if (!start) return std::unexpected(std::move(start.error()));
     if (*start < before) {
-        return jsonShapeError(memberOf(where, shotNames[0]), *(*members)[0],
+        return jsonShapeError(jsonMemberWhere(where, shotNames[0]), *(*members)[0],
                               numberText(*start) +
                                   " s is earlier than the end of the shot before (" +
                                   numberText(before) + " s)");
     }
-    auto end = numberOf(*(*members)[1], memberOf(where, shotNames[1]));
+    auto end = jsonNumber(*(*members)[1], jsonMemberWhere(where, shotNames[1]));
     if (!end) return std::unexpected(std::move(end.error()));
     if (*end < *start) {
         return jsonShapeError(
-            memberOf(where, shotNames[1]), *(*members)[1],
+            jsonMemberWhere(where, shotNames[1]), *(*members)[1],
             numberText(*end) + " s is before the shot's start (" + numberText(*start) + " s)");
     }
     const JsonValue& mode = *(*members)[2];
@@ -103,7 +82,7 @@ Expected<PlannedShot> decodeShot(const JsonValue& object, std::size_t index, dou
     } else {
         const std::string found =
             mode.kind == JsonValue::Kind::string ? "\"" + mode.text + "\"" : describeJson(mode);
-        return jsonShapeError(memberOf(where, shotNames[2]), mode,
+        return jsonShapeError(jsonMemberWhere(where, shotNames[2]), mode,
                               "expected \"" + modeName(CameraMode::still) + "\" or \"" +
                                   modeName(CameraMode::follow) + "\", found " + found);
     }
@@ -124,9 +103,9 @@ Expected<CropPlan> decodePlan(std::string_view json) {
     }
     auto members = jsonMembers(*document, planNames, "the path");
     if (!members) return std::unexpected(std::move(members.error()));
-    auto frames = arrayOf(*(*members)[0], "the path member \"frames\"", "frames");
+    auto frames = jsonArray(*(*members)[0], "the path member \"frames\"", "frames");
     if (!frames) return std::unexpected(std::move(frames.error()));
-    auto shots = arrayOf(*(*members)[1], "the path member \"shots\"", "shots");
+    auto shots = jsonArray(*(*members)[1], "the path member \"shots\"", "shots");
     if (!shots) return std::unexpected(std::move(shots.error()));
 
     constexpr double infinity = std::numeric_limits<double>::infinity();

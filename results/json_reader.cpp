@@ -25,18 +25,13 @@ Expected<std::array<const JsonValue*, N>> membersOf(const JsonValue& object,
 
 template <class Keys>
 Expected<double> numberOf(const JsonValue& value, Keys key, const std::string& where) {
-    if (value.kind != JsonValue::Kind::number) {
-        return jsonShapeError(where + " member \"" + std::string(stringValue(key)) + "\"", value,
-                              "expected a number, found " + describeJson(value));
-    }
-    return value.number;
+    return jsonNumber(value, jsonMemberWhere(where, stringValue(key)));
 }
 
 Expected<std::vector<Observation>> decodeBoxes(const JsonValue& list, const std::string& where) {
     using K = Observation::CodingKeys;
-    if (list.kind != JsonValue::Kind::array) {
-        return jsonShapeError(where, list,
-                              "expected an array of boxes, found " + describeJson(list));
+    if (auto items = jsonArray(list, where, "boxes"); !items) {
+        return std::unexpected(std::move(items.error()));
     }
     std::vector<Observation> boxes;
     for (std::size_t i = 0; i < list.items.size(); ++i) {
@@ -76,9 +71,8 @@ Expected<Sample> decodeSample(const JsonValue& object, std::size_t index) {
 Expected<std::vector<Sample>> decodeSamples(std::string_view json) {
     auto document = parseJson(json, "array");
     if (!document) return std::unexpected(std::move(document.error()));
-    if (document->kind != JsonValue::Kind::array) {
-        return jsonShapeError("the text", *document,
-                              "expected an array of samples, found " + describeJson(*document));
+    if (auto items = jsonArray(*document, "the text", "samples"); !items) {
+        return std::unexpected(std::move(items.error()));
     }
     std::vector<Sample> samples;
     samples.reserve(document->items.size());

@@ -7,9 +7,8 @@
 #include "core/error_codes.h"
 
 namespace autoframe {
-namespace {
 
-std::string describeValue(const JsonValue& value) {
+std::string describeJson(const JsonValue& value) {
     switch (value.kind) {
         case JsonValue::Kind::null: return "null";
         case JsonValue::Kind::boolean: return value.boolean ? "true" : "false";
@@ -20,6 +19,8 @@ std::string describeValue(const JsonValue& value) {
     }
     return "a value";
 }
+
+namespace {
 
 std::string at(std::size_t offset) { return "byte " + std::to_string(offset); }
 
@@ -274,11 +275,30 @@ Expected<JsonValue> parseJson(std::string_view text, std::string_view whole) {
     return Parser(text, whole).document();
 }
 
-std::string describeJson(const JsonValue& value) { return describeValue(value); }
-
 std::unexpected<Error> jsonShapeError(const std::string& where, const JsonValue& value,
                                       const std::string& what) {
     return fail(JsonCode::shape, where + " (" + at(value.offset) + "): " + what);
+}
+
+std::string jsonMemberWhere(const std::string& where, std::string_view name) {
+    return where + " member \"" + std::string(name) + "\"";
+}
+
+Expected<double> jsonNumber(const JsonValue& value, const std::string& where) {
+    if (value.kind != JsonValue::Kind::number) {
+        return jsonShapeError(where, value, "expected a number, found " + describeJson(value));
+    }
+    return value.number;
+}
+
+Expected<const std::vector<JsonValue>*> jsonArray(const JsonValue& value, const std::string& where,
+                                                  std::string_view items) {
+    if (value.kind != JsonValue::Kind::array) {
+        return jsonShapeError(
+            where, value,
+            "expected an array of " + std::string(items) + ", found " + describeJson(value));
+    }
+    return &value.items;
 }
 
 Expected<std::vector<const JsonValue*>> jsonMembers(const JsonValue& object,

@@ -35,6 +35,16 @@ std::string describeJson(const JsonValue& value);
 std::unexpected<Error> jsonShapeError(const std::string& where, const JsonValue& value,
                                       const std::string& what);
 
+// A member of the value `where` names, as errors name it: sample 3 member "faces".
+std::string jsonMemberWhere(const std::string& where, std::string_view name);
+
+// The value's number, or a fault of shape: "expected a number, found …".
+Expected<double> jsonNumber(const JsonValue& value, const std::string& where);
+
+// The value's items, or a fault of shape: "expected an array of <items>, found …".
+Expected<const std::vector<JsonValue>*> jsonArray(const JsonValue& value, const std::string& where,
+                                                  std::string_view items);
+
 // The members of `object` named `names`, in that order, each there exactly once and no other;
 // `where` names the object in errors.
 Expected<std::vector<const JsonValue*>> jsonMembers(const JsonValue& object,
