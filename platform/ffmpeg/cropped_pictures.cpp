@@ -18,20 +18,14 @@ namespace {
 using ffmpeg::errorText;
 using ffmpeg::FrameOwner;
 using ffmpeg::ScalerOwner;
+using ffmpeg::storedNumber;
 
 constexpr AVPixelFormat encodedFormat = AV_PIX_FMT_YUV420P;
 // Scalers kept for a window that changes size; more are made again when needed.
 constexpr std::size_t keptScalers = 8;
 
-// The value an enumerated field holds, read without assuming it is one of the enumeration's
-// (some decoders copy bitstream codes straight into these fields).
-template <class Enumeration>
-int storedNumber(const Enumeration& field) {
-    std::underlying_type_t<Enumeration> value;
-    std::memcpy(&value, &field, sizeof value);
-    return int(value);
-}
-
+// The enumerated field's value where it is one of the enumeration's first `count`, else
+// `otherwise`.
 template <class Enumeration>
 Enumeration known(const Enumeration& field, int count, Enumeration otherwise) {
     const int value = storedNumber(field);
@@ -50,12 +44,6 @@ bool cutsInPlace(const AVPixFmtDescriptor& d) {
     }
     const bool subsampled = d.log2_chroma_w || d.log2_chroma_h;
     return !subsampled || (d.flags & AV_PIX_FMT_FLAG_PLANAR);
-}
-
-std::string describe(AVPixelFormat format, int width, int height) {
-    const char* name = av_get_pix_fmt_name(format);
-    return std::string(name ? name : "unknown format") + " " + std::to_string(width) + "x" +
-           std::to_string(height);
 }
 
 }  // namespace
@@ -234,9 +222,8 @@ Expected<void> CroppedPictures::ensureBuffer(FrameOwner& frame, int width, int h
 
 std::unexpected<Error> CroppedPictures::cannotConvert(AVPixelFormat from, int width, int height,
                                                       int toWidth, int toHeight) const {
-    return fail(VideoCode::cannotConvert, "cannot convert the pictures of '" + name_ + "' from " +
-                                              describe(from, width, height) + " to " +
-                                              describe(encodedFormat, toWidth, toHeight));
+    return ffmpeg::cannotConvertPictures(name_, from, width, height, encodedFormat, toWidth,
+                                         toHeight);
 }
 
 }  // namespace autoframe::reframe

@@ -22,16 +22,6 @@ bool isQuarterTurn(const Orientation& o) {
     return straight || turned;
 }
 
-// The number an enumerated field of a frame holds. Some decoders copy a bitstream code straight
-// into such a field (MPEG-2 puts any 8-bit matrix code in `colorspace`), so the field may hold
-// a value outside its enumeration, which must not be read as the enumeration type.
-template <class Enumeration>
-int storedNumber(const Enumeration& field) {
-    std::underlying_type_t<Enumeration> value;
-    std::memcpy(&value, &field, sizeof value);
-    return int(value);
-}
-
 bool isFullRange(const AVFrame& picture) {
     const auto format = AVPixelFormat(picture.format);
     if (withoutRangeInName(format) != format) return true;
@@ -66,13 +56,21 @@ ColorMatrix matrixOf(int scalerColorspace) {
                : ColorMatrix::bt601;
 }
 
-std::string describe(AVPixelFormat format, int width, int height) {
+}  // namespace
+
+std::string describePicture(AVPixelFormat format, int width, int height) {
     const char* name = av_get_pix_fmt_name(format);
     return std::string(name ? name : "unknown format") + " " + std::to_string(width) + "x" +
            std::to_string(height);
 }
 
-}  // namespace
+std::unexpected<Error> cannotConvertPictures(const std::string& name, AVPixelFormat from, int width,
+                                             int height, AVPixelFormat to, int toWidth,
+                                             int toHeight) {
+    return fail(VideoCode::cannotConvert, "cannot convert the pictures of '" + name + "' from " +
+                                              describePicture(from, width, height) + " to " +
+                                              describePicture(to, toWidth, toHeight));
+}
 
 AVPixelFormat withoutRangeInName(AVPixelFormat format) {
     switch (format) {
@@ -165,10 +163,8 @@ Expected<void> PictureConverter::prepareScaler(const AVFrame& picture, Size stor
     scaler_.reset(sws_getContext(picture.width, picture.height, source, stored.width, stored.height,
                                  AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!scaler_) {
-        return fail(VideoCode::cannotConvert,
-                    "cannot convert the pictures of '" + videoName_ + "' from " +
-                        describe(source, picture.width, picture.height) + " to " +
-                        describe(AV_PIX_FMT_BGR24, stored.width, stored.height));
+        return cannotConvertPictures(videoName_, source, picture.width, picture.height,
+                                     AV_PIX_FMT_BGR24, stored.width, stored.height);
     }
     // Output full range; the coefficients only matter for YUV sources.
     sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(colorspace), fullRange,
@@ -186,10 +182,11 @@ Expected<std::size_t> PictureConverter::scale(const AVFrame& picture, Size store
     const int rows = sws_scale(scaler_.get(), picture.data, picture.linesize, 0, picture.height,
                                planes, lineSizes);
     if (rows != stored.height) {
-        return fail(VideoCode::cannotConvert,
-                    "cannot convert a picture of '" + videoName_ + "' from " +
-                        describe(AVPixelFormat(picture.format), picture.width, picture.height) +
-                        " to " + describe(AV_PIX_FMT_BGR24, stored.width, stored.height));
+        return fail(
+            VideoCode::cannotConvert,
+            "cannot convert a picture of '" + videoName_ + "' from " +
+                describePicture(AVPixelFormat(picture.format), picture.width, picture.height) +
+                " to " + describePicture(AV_PIX_FMT_BGR24, stored.width, stored.height));
     }
     return lineBytes;
 }

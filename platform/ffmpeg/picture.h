@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/error.h"
@@ -11,6 +13,24 @@
 #include "platform/ffmpeg/owners.h"
 
 namespace autoframe::ffmpeg {
+
+// The number an enumerated field of a frame holds. Some decoders copy a bitstream code straight
+// into such a field (MPEG-2 puts any 8-bit matrix code in `colorspace`), so the field may hold
+// a value outside its enumeration, which must not be read as the enumeration type.
+template <class Enumeration>
+int storedNumber(const Enumeration& field) {
+    std::underlying_type_t<Enumeration> value;
+    std::memcpy(&value, &field, sizeof value);
+    return int(value);
+}
+
+// A picture's format and size as errors give them: "yuv420p 1920x1080".
+std::string describePicture(AVPixelFormat format, int width, int height);
+
+// "cannot convert the pictures of 'name' from yuv420p 1920x1080 to bgr24 960x540".
+std::unexpected<Error> cannotConvertPictures(const std::string& name, AVPixelFormat from, int width,
+                                             int height, AVPixelFormat to, int toWidth,
+                                             int toHeight);
 
 // The legacy formats that say "full range" by their name (yuvj420p…), as their plain twins: the
 // scaler and the encoder want the range given apart.
