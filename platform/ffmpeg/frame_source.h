@@ -6,19 +6,9 @@
 #include <string>
 
 #include "core/frame_source.h"
+#include "platform/ffmpeg/decode_settings.h"
 
 namespace autoframe {
-
-// How the FFmpeg frame source decodes. The defaults are what the helper runs with; the other
-// values exist so that benchmarks can show what each measure is worth.
-struct DecodeSettings {
-    // 1: decode on the caller's thread; 0: as many threads as FFmpeg finds useful. Frame threads
-    // pay off only for decoding every frame: with seeks and skipped frames one thread measured
-    // faster (bench/frame_source_bench.sh).
-    int decoderThreads = 1;
-    bool skipNonReference = true;  // drop frames nothing refers to that lie before the window
-    bool seekForward = true;       // jump to a keyframe when that skips decoding
-};
 
 // Opening never fails and never reads more than it must: problems show at the first request.
 std::unique_ptr<FrameSource> openFrameSource(const std::string& path);

@@ -10,7 +10,7 @@
 #include "core/error.h"
 #include "core/error_codes.h"
 #include "platform/ffmpeg/byte_input.h"
-#include "platform/ffmpeg/frame_source.h"
+#include "platform/ffmpeg/decode_settings.h"
 #include "platform/ffmpeg/owners.h"
 #include "platform/ffmpeg/picture.h"
 #include "platform/ffmpeg/video_stream.h"
