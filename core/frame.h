@@ -22,10 +22,10 @@ struct Size {
 // (never up), each side rounded, at least 1.
 inline Size fittedWithin(double width, double height, int maxSide) {
     const double scale = std::min({1.0, maxSide / width, maxSide / height});
-    const auto side = [maxSide](double value) {
+    const auto rounded = [maxSide](double value) {
         return int(std::clamp(std::lround(value), 1L, long(maxSide)));
     };
-    return Size{side(width * scale), side(height * scale)};
+    return Size{rounded(width * scale), rounded(height * scale)};
 }
 
 // One decoded picture, upright as the video is meant to be shown, already converted to full
